@@ -1,0 +1,169 @@
+// classes, describe, demo and base64.
+#include "commands.h"
+
+#include <cstdio>
+#include <iostream>
+
+#include "ombrak/encoding/base64.h"
+#include "ombrak/frame/components.h"
+#include "ombrak/frame/error.h"
+#include "ombrak/frame/object.h"
+#include "ombrak/frame/text.h"
+#include "ombrak/frame/typelib.h"
+
+namespace ombrak::cli {
+
+int list_classes(std::ostream& out) {
+    for (const auto& e : catalogue())
+        out << e.progid << (e.library ? "" : "  (external component)") << "\n";
+    return 0;
+}
+
+int describe_classes(const std::string& progid, bool json, std::ostream& out, std::ostream& err) {
+    if (progid.empty()) {
+        if (json) {
+            out << type_library_json() << "\n";
+            return 0;
+        }
+        for (const auto& e : catalogue()) {
+            if (!e.library || !e.info) continue;
+            describe_classes(e.progid, false, out, err);
+            out << "\n";
+        }
+        return 0;
+    }
+    const ClassInfo* info = find_class(progid);
+    if (!info) {
+        err << "ombrak10: describe: no class '" << progid << "'\n";
+        return 1;
+    }
+    if (json) {
+        out << class_json(*info) << "\n";
+        return 0;
+    }
+    out << "Ombrak10." << info->name << "\n";
+    if (info->members.empty()) out << "  (no members)\n";
+    for (const auto& m : info->members) out << "  " << member_signature(m) << "\n";
+    if (info->event)
+        out << "  event " << info->event->name << "(" << info->event->param << ": "
+            << decl_type_name(info->event->width) << "&)  buddy method \""
+            << info->event->buddy_method << "\"\n";
+    return 0;
+}
+
+namespace {
+
+std::string show(const Variant& v) {
+    switch (v.type()) {
+        case VarType::Text: {
+            std::string s;
+            for (char c : text_to_utf8(v.get<Text>())) {
+                if (c == '\r') s += "\\r";
+                else if (c == '\n') s += "\\n";
+                else s += c;
+            }
+            return "\"" + s + "\"";
+        }
+        case VarType::Bytes: {
+            std::string s;
+            char buf[4];
+            for (std::uint8_t b : v.get<Bytes>()) {
+                std::snprintf(buf, sizeof buf, "%02x ", b);
+                s += buf;
+            }
+            if (!s.empty()) s.pop_back();
+            return "bytes [" + s + "]";
+        }
+        case VarType::Object: return v.get<ObjectRef>() ? "object" : "nothing";
+        default: return text_to_utf8(to_text(v));
+    }
+}
+
+// One call by name, printed with its result or its error.
+void tour_call(std::ostream& out, const ObjectRef& obj, const char* member, MemberKind kind,
+               std::vector<Variant> args, const std::string& label) {
+    std::vector<ArgRef> refs;
+    for (auto& a : args) refs.push_back(ArgRef{&a});
+    out << "  " << label << "\n      -> ";
+    try {
+        out << show(obj->invoke(member, kind, refs)) << "\n";
+    } catch (const Error& e) {
+        out << "error " << e.number() << " (" << e.source() << "): " << e.description() << "\n";
+    }
+}
+
+}  // namespace
+
+int run_demo(std::ostream& out) {
+    out << "Ombrak10 1.0.139: a tour through the dynamic interface\n\n";
+    out << "Every class is created by programmatic name and called by member name.\n\n";
+
+    ObjectRef root = create_object("Ombrak10.clsKvOmbrak10");
+    out << "1. The root class, Ombrak10.clsKvOmbrak10\n";
+    Variant info = root->invoke("GetProStdProperties", MemberKind::Get, {});
+    ObjectRef app = to_object(info);
+    out << "  GetProStdProperties: " << show(app->invoke("Title", MemberKind::Get, {})) << " version "
+        << show(app->invoke("Major", MemberKind::Get, {})) << "."
+        << show(app->invoke("Minor", MemberKind::Get, {})) << "."
+        << show(app->invoke("Revision", MemberKind::Get, {})) << "\n";
+    tour_call(out, root, "GetProResStrings", MemberKind::Method, {Variant(std::int32_t{101})},
+              "GetProResStrings(101)");
+    tour_call(out, root, "About", MemberKind::Method, {}, "About()");
+
+    out << "\n2. Base64, Ombrak10.clsKvVeskEncDecBase64A (names are case-insensitive)\n";
+    ObjectRef b64 = create_object("ombrak10.clskvveskencdecbase64a");
+    tour_call(out, b64, "Encode64", MemberKind::Method, {Variant(u"Man")}, "Encode64(\"Man\")");
+    tour_call(out, b64, "decodearray64", MemberKind::Method, {Variant(u"TWE=")},
+              "decodearray64(\"TWE=\")");
+    tour_call(out, b64, "EncodeArray64", MemberKind::Method, {Variant(Bytes(58, 0xFF))},
+              "EncodeArray64(58 bytes of ff): 76 characters, CR LF, the rest");
+    tour_call(out, b64, "DecodeArray64", MemberKind::Method, {Variant(u"==")},
+              "DecodeArray64(\"==\"): nothing to decode");
+    tour_call(out, b64, "Encode64", MemberKind::Method, {Variant(std::int32_t{12345})},
+              "Encode64(12345): a number passed for a text is converted as a host would");
+    tour_call(out, b64, "Encrypt", MemberKind::Method, {}, "Encrypt(): no such member");
+
+    std::size_t built = 0;
+    for (const auto& e : catalogue()) built += e.library;
+    out << "\n3. The catalogue holds " << built
+        << " classes; `ombrak10 classes` lists them, `ombrak10 describe NAME` shows members.\n";
+    return 0;
+}
+
+bool base64_command(const std::string& in, bool decode, bool crlf, std::size_t cols,
+                    std::string& out) {
+    auto bytes = std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(in.data()),
+                                               in.size());
+    if (decode) {
+        Bytes decoded;
+        if (crlf) {
+            encoding::base64_decode_lenient(bytes, decoded);
+        } else {
+            auto strict = encoding::base64_decode_strict(bytes);
+            if (!strict) return false;
+            decoded = std::move(*strict);
+        }
+        out.assign(decoded.begin(), decoded.end());
+        return true;
+    }
+    if (crlf) {
+        out = encoding::base64_encode_lines(bytes);
+        return true;
+    }
+    std::string flat(encoding::base64_length(bytes.size()), '\0');
+    encoding::base64_encode(bytes, flat.data());
+    if (cols == 0) {
+        out = flat;
+        if (!out.empty()) out += '\n';
+        return true;
+    }
+    out.clear();
+    out.reserve(flat.size() + flat.size() / cols + 1);
+    for (std::size_t i = 0; i < flat.size(); i += cols) {
+        out.append(flat, i, cols);
+        out += '\n';
+    }
+    return true;
+}
+
+}  // namespace ombrak::cli

@@ -1,0 +1,105 @@
+// The `ombrak10` command line tool: introspection, Base64, the demo and the script host.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "commands.h"
+#include "script_host.h"
+
+namespace {
+
+using namespace ombrak::cli;
+
+// Reads a whole file, or standard input for "-" or an empty name.
+bool read_input(const std::string& path, std::string& data) {
+    if (path.empty() || path == "-") {
+        std::ostringstream s;
+        s << std::cin.rdbuf();
+        data = s.str();
+        return !std::cin.bad();
+    }
+    std::ifstream f(path, std::ios::binary);
+    if (!f) return false;
+    data.assign(std::istreambuf_iterator<char>(f), {});
+    return !f.bad();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"ombrak10: ciphers, message digests and encodings"};
+    app.require_subcommand(1);
+    app.set_version_flag("--version", "ombrak10 1.0.139");
+
+    auto* classes = app.add_subcommand("classes", "List the classes by programmatic name");
+
+    std::string progid;
+    bool describe_json = false;
+    auto* describe = app.add_subcommand("describe", "Show a class's members (all classes without PROGID)");
+    describe->add_option("PROGID", progid, "Programmatic name or class name");
+    describe->add_flag("--json", describe_json, "Print the type description as JSON");
+
+    bool b64_decode = false, b64_crlf = false;
+    int b64_cols = 76;
+    std::string b64_file = "-";
+    auto* base64 = app.add_subcommand("base64", "Base64 encode or decode FILE (or standard input)");
+    base64->add_flag("-d,--decode", b64_decode, "Decode");
+    base64->add_option("-w,--wrap", b64_cols, "Wrap encoded lines after COLS characters (0: no wrap)")
+        ->check(CLI::NonNegativeNumber);
+    base64->add_flag("--crlf", b64_crlf,
+                     "The library's own form: lines of 76 characters with CR LF; decoding by its "
+                     "lenient rules");
+    base64->add_option("FILE", b64_file, "Input file, - for standard input");
+
+    auto* demo = app.add_subcommand("demo", "A short tour through the dynamic interface");
+
+    std::string script = "-";
+    auto* run = app.add_subcommand("run", "Run a JSON-lines script (the script host)");
+    run->add_option("FILE", script, "Script file, - for standard input");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::Success& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::cerr << "ombrak10: " << e.what() << "\n";
+        return 2;
+    }
+
+    if (*classes) return list_classes(std::cout);
+    if (*describe) return describe_classes(progid, describe_json, std::cout, std::cerr);
+    if (*demo) return run_demo(std::cout);
+    if (*run) {
+        if (script == "-") return run_script(std::cin, std::cout);
+        std::ifstream f(script);
+        if (!f) {
+            std::cerr << "ombrak10: run: cannot read '" << script << "'\n";
+            return 1;
+        }
+        return run_script(f, std::cout);
+    }
+    if (*base64) {
+        std::string data;
+        if (!read_input(b64_file, data)) {
+            std::cerr << "ombrak10: base64: cannot read '" << b64_file << "'\n";
+            return 1;
+        }
+        std::string out;
+        if (!base64_command(data, b64_decode, b64_crlf, static_cast<std::size_t>(b64_cols), out)) {
+            std::cerr << "ombrak10: base64: invalid input\n";
+            return 1;
+        }
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    return 2;
+}

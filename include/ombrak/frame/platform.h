@@ -1,0 +1,53 @@
+// The platform seams: random source, host event pump and whole-file access.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "ombrak/frame/variant.h"
+
+namespace ombrak {
+
+/// A 31-bit value (bit 31 clear) from the operating system's random generator.
+std::uint32_t system_random31();
+
+/// The random value an envelope header uses: system_random31(), or 0 while a ZeroRandomScope
+/// is active on this thread.
+std::uint32_t envelope_random31();
+
+/// Forces envelope_random31() to 0 on this thread for the scope's life (known-answer tests).
+class ZeroRandomScope {
+public:
+    ZeroRandomScope();
+    ~ZeroRandomScope();
+    ZeroRandomScope(const ZeroRandomScope&) = delete;
+    ZeroRandomScope& operator=(const ZeroRandomScope&) = delete;
+
+private:
+    bool previous_;
+};
+
+/// Sets or clears the zero override on this thread without a scope (the script host's setting).
+void set_zero_random(bool zero) noexcept;
+
+/// Lets the host's user interface handle pending events; a no-op unless the host installed one.
+void pump_events();
+void set_event_pump(std::function<void()> pump);
+
+/// A host path (UTF-16) as the file system's name (UTF-8).
+std::string native_path(const Text& path);
+
+/// True when the length of the file at path can be read.
+bool file_length_readable(const std::string& path) noexcept;
+
+/// The whole file, or nothing when it cannot be read.
+std::optional<Bytes> read_whole_file(const std::string& path);
+
+/// Writes data to a temporary file in the destination's folder and renames it into place, so a
+/// failure leaves the destination as it was. Returns false on any failure.
+bool write_file_replacing(const std::string& path, std::span<const std::uint8_t> data) noexcept;
+
+}  // namespace ombrak

@@ -1,0 +1,57 @@
+// Text conversions: UTF-8 and UTF-16, the ANSI code page, and the shared text builder.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ombrak/frame/variant.h"
+
+namespace ombrak {
+
+/// ASCII (or Latin-1) bytes widened to UTF-16 code units.
+Text ascii_to_text(std::string_view s);
+
+/// UTF-8 to UTF-16; invalid sequences become U+FFFD.
+Text utf8_to_text(std::string_view s);
+/// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
+std::string text_to_utf8(std::u16string_view t);
+/// True when t holds a surrogate code unit that is not part of a pair.
+bool has_lone_surrogate(std::u16string_view t) noexcept;
+
+/// Case-insensitive comparison of ASCII names (programmatic names, member names).
+bool iequals(std::string_view a, std::string_view b) noexcept;
+
+/// The Windows single-byte code pages the ANSI conversion supports.
+bool code_page_supported(int code_page) noexcept;
+/// The process-wide ANSI code page; 1252 unless OMBRAK10_CODEPAGE or set_code_page chose another.
+int code_page() noexcept;
+/// Selects the process-wide ANSI code page; returns false (and changes nothing) if unsupported.
+bool set_code_page(int code_page) noexcept;
+
+/// ANSI conversion, text to bytes: one byte per code unit; unmappable units become '?'.
+Bytes ansi_from_text(std::u16string_view t);
+/// ANSI conversion, bytes to text: one code unit per byte.
+Text ansi_to_text(std::span<const std::uint8_t> b);
+
+/// Accumulates an operation's output text as ANSI bytes, so a character outside the code page
+/// comes back as '?'. The buffer grows by 1024 bytes at a time.
+class TextBuilder {
+public:
+    TextBuilder() { clear(); }
+    void append(std::u16string_view t);
+    void append_byte(std::uint8_t b);
+    /// The accumulated bytes as text.
+    Text take() const;
+    std::size_t size() const noexcept { return length_; }
+    void clear();
+
+private:
+    void reserve_for(std::size_t extra);
+    std::vector<std::uint8_t> buffer_;
+    std::size_t length_ = 0;
+};
+
+}  // namespace ombrak

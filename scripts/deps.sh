@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a target needs, only those that are missing.
+# Usage: scripts/deps.sh test|bench
+set -euo pipefail
+case "${1:-test}" in
+  test)  pkgs=(g++ cmake ninja-build make libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev) ;;
+  bench) pkgs=(libbenchmark-dev libssl-dev libcrypto++-dev libbotan-2-dev nettle-dev) ;;
+  *) echo "usage: $0 test|bench" >&2; exit 2 ;;
+esac
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "installing: ${missing[*]}" >&2
+sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,20 @@
+// The catalogue's explicit list of classes, in catalogue order. A class is listed here when it
+// is built.
+#include "frame/catalogue_list.h"
+#include "ombrak/encoding/base64_class.h"
+#include "ombrak/frame/root_class.h"
+
+namespace ombrak::frame {
+
+std::vector<ClassEntry> library_classes() {
+    return {
+        entry<clsKvOmbrak10>(),
+        entry<clsKvVeskEncDecBase64A>(),
+        entry<clsKvVeskGeneralA>(),
+        entry<clsKvVeskAdvancedA>(),
+        entry<clsKvVeskEncDecEbA>(),
+        entry<clsKvVeskEncDecSkipjackA>(),
+    };
+}
+
+}  // namespace ombrak::frame

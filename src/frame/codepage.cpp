@@ -1,0 +1,106 @@
+// The ANSI conversion through a process-wide Windows single-byte code page.
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+
+#include "frame/codepage_tables.h"
+#include "ombrak/frame/text.h"
+
+namespace ombrak {
+
+namespace {
+
+struct CodePage {
+    std::array<char16_t, 256> to_unicode{};
+    // Unicode code unit to byte; 0 marks "not in the code page" for units >= 0x80.
+    std::unique_ptr<std::array<std::uint8_t, 65536>> from_unicode;
+};
+
+const CodePage* build(int cp) {
+    for (std::size_t i = 0; i < frame::kCodePageCount; ++i) {
+        if (frame::kCodePages[i].code_page != cp) continue;
+        auto* page = new CodePage;
+        page->from_unicode = std::make_unique<std::array<std::uint8_t, 65536>>();
+        for (int b = 0; b < 256; ++b) {
+            char16_t u = b < 0x80 ? static_cast<char16_t>(b) : frame::kCodePages[i].upper[b - 0x80];
+            page->to_unicode[b] = u;
+            if (u >= 0x80) (*page->from_unicode)[u] = static_cast<std::uint8_t>(b);
+        }
+        return page;
+    }
+    return nullptr;
+}
+
+// Tables are built on first use and kept for the life of the process.
+const CodePage* page_for(int cp) {
+    static std::mutex mutex;
+    static std::array<const CodePage*, 10> built{};
+    static std::array<int, 10> ids{};
+    std::lock_guard lock(mutex);
+    for (std::size_t i = 0; i < built.size(); ++i) {
+        if (built[i] && ids[i] == cp) return built[i];
+        if (!built[i]) {
+            built[i] = build(cp);
+            ids[i] = cp;
+            return built[i];
+        }
+    }
+    return nullptr;
+}
+
+int initial_code_page() {
+    if (const char* env = std::getenv("OMBRAK10_CODEPAGE")) {
+        int cp = std::atoi(env);
+        if (code_page_supported(cp)) return cp;
+    }
+    return 1252;
+}
+
+std::atomic<int>& active() {
+    static std::atomic<int> cp{initial_code_page()};
+    return cp;
+}
+
+std::atomic<const CodePage*>& active_page() {
+    static std::atomic<const CodePage*> page{page_for(active().load())};
+    return page;
+}
+
+}  // namespace
+
+bool code_page_supported(int cp) noexcept {
+    for (std::size_t i = 0; i < frame::kCodePageCount; ++i)
+        if (frame::kCodePages[i].code_page == cp) return true;
+    return false;
+}
+
+int code_page() noexcept { return active().load(); }
+
+bool set_code_page(int cp) noexcept {
+    if (!code_page_supported(cp)) return false;
+    active_page().store(page_for(cp));
+    active().store(cp);
+    return true;
+}
+
+Bytes ansi_from_text(std::u16string_view t) {
+    const auto& table = *active_page().load()->from_unicode;
+    Bytes out(t.size());
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        char16_t u = t[i];
+        std::uint8_t b = u < 0x80 ? static_cast<std::uint8_t>(u) : table[u];
+        out[i] = (u >= 0x80 && b == 0) ? '?' : b;
+    }
+    return out;
+}
+
+Text ansi_to_text(std::span<const std::uint8_t> b) {
+    const auto& table = active_page().load()->to_unicode;
+    Text out(b.size(), u'\0');
+    for (std::size_t i = 0; i < b.size(); ++i) out[i] = table[b[i]];
+    return out;
+}
+
+}  // namespace ombrak
