@@ -84,7 +84,12 @@ void encode_lines(std::span<const std::uint8_t> in, Char* out) {
         *out++ = '\r';
         *out++ = '\n';
     }
-    encode_run(in.data() + i, in.size() - i, out);
+    out = encode_run(in.data() + i, in.size() - i, out);
+    // A padded last group can still complete a line of 76 characters: it ends in CR LF too.
+    if (base64_length(in.size() - i) == kBase64LineLength) {
+        *out++ = '\r';
+        *out++ = '\n';
+    }
 }
 
 template <class Char>

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "ombrak/frame/member_table.h"
 #include "ombrak/frame/object.h"
 
 namespace ombrak {
@@ -32,6 +33,19 @@ private:
     ObjectRef buddy_;
     std::vector<ObjectRef> sinks_;
 };
+
+/// Member-table lines for the BuddyObject property (get, then set) of class C.
+template <class C, class Int>
+MemberInfo buddy_get() {
+    using B = ProgressObject<Int>;
+    return binding::get<static_cast<ObjectRef (B::*)()>(&B::BuddyObject), C>("BuddyObject");
+}
+template <class C, class Int>
+MemberInfo buddy_set() {
+    using B = ProgressObject<Int>;
+    return binding::set<static_cast<void (B::*)(ObjectRef&)>(&B::BuddyObject), C>(
+        "BuddyObject", {binding::arg("oValue")});
+}
 
 extern template class ProgressObject<std::int16_t>;
 extern template class ProgressObject<std::int32_t>;

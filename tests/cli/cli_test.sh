@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The ombrak10 tool as a user runs it. Usage: cli_test.sh OMBRAK10 DATA_DIR
+set -u
+tool=$1
+data=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+
+check() {  # check NAME EXPECTED_EXIT COMMAND...
+    local name=$1 want=$2
+    shift 2
+    "$@" >"$work/out" 2>"$work/err"
+    local got=$?
+    if [ "$got" -eq "$want" ]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL $name: exit $got, wanted $want"
+        cat "$work/err"
+    fi
+}
+
+same() {  # same NAME FILE1 FILE2
+    if cmp -s "$2" "$3"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1"; fi
+}
+
+head -c 100000 /dev/urandom >"$work/data"
+check "encode file" 0 "$tool" base64 "$work/data"
+cp "$work/out" "$work/ours.b64"
+base64 "$work/data" >"$work/coreutils.b64"
+same "encoding matches coreutils" "$work/ours.b64" "$work/coreutils.b64"
+check "decode stdin" 0 bash -c "\"$tool\" base64 -d <\"$work/coreutils.b64\" >\"$work/back\""
+same "decoded bytes" "$work/data" "$work/back"
+check "library layout" 0 bash -c "\"$tool\" base64 --crlf \"$work/data\" >\"$work/crlf.b64\""
+check "library layout has CR LF every 76" 0 bash -c \
+    "head -c 78 \"$work/crlf.b64\" | tail -c 2 | od -An -c | grep -q '\\\\r  *\\\\n'"
+check "decode library layout" 0 bash -c "\"$tool\" base64 -d \"$work/crlf.b64\" >\"$work/back2\""
+same "decoded library layout" "$work/data" "$work/back2"
+check "wrap 0" 0 bash -c "[ \"\$(printf abc | \"$tool\" base64 -w 0)\" = YWJj ]"
+check "invalid input" 1 bash -c "printf 'TW Fu' | \"$tool\" base64 -d"
+check "error is one line" 0 bash -c "printf '%%' | \"$tool\" base64 -d 2>&1 >/dev/null | grep -qx 'ombrak10: base64: invalid input'"
+check "missing file" 1 "$tool" base64 "$work/none"
+check "usage error" 2 "$tool" base64 --bogus
+check "no subcommand" 2 "$tool"
+check "classes" 0 bash -c "\"$tool\" classes | grep -qx Ombrak10.clsKvVeskEncDecBase64A"
+check "describe" 0 bash -c "\"$tool\" describe ombrak10.clskvveskencdecbase64a | grep -q 'Encode64(sInput: text&) -> text'"
+check "describe json" 0 bash -c "\"$tool\" describe --json | grep -q '\"version\":\"1.0.139\"'"
+check "describe unknown" 1 "$tool" describe Ombrak10.clsNothing
+check "demo" 0 "$tool" demo
+check "run" 0 "$tool" run "$data/scripts/root.jsonl"
+check "run malformed" 2 "$tool" run "$data/scripts/malformed.jsonl"
+check "run stdin" 0 bash -c "echo '{\"random\":\"zero\"}' | \"$tool\" run | grep -qx '{\"ok\":true}'"
+check "codepage from environment" 0 bash -c \
+    "echo '{\"new\":\"b\",\"progid\":\"Ombrak10.clsKvVeskEncDecBase64A\"}
+{\"call\":\"b\",\"member\":\"Decode64\",\"args\":[{\"text\":\"wA==\"}]}' | OMBRAK10_CODEPAGE=1251 \"$tool\" run | grep -q 'u0410'"
+
+echo "cli: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
