@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "commands.h"
+#include "ombrak/frame/components.h"
 #include "script_host.h"
 
 namespace {
@@ -74,6 +75,12 @@ int main(int argc, char** argv) {
         std::cerr << "ombrak10: " << e.what() << "\n";
         return 2;
     }
+
+    // What the library hands its error reporter reaches the user as a warning.
+    ombrak::set_report_handler([](const ombrak::Report& r) {
+        std::cerr << "ombrak10: warning: " << r.place << ": error " << r.number << " (" << r.source
+                  << "): " << r.description << "\n";
+    });
 
     if (*classes) return list_classes(std::cout);
     if (*describe) return describe_classes(progid, describe_json, std::cout, std::cerr);

@@ -4,6 +4,11 @@
 #include <array>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define OMBRAK_BASE64_SSSE3 1
+#endif
+
 namespace ombrak::encoding {
 
 namespace {
@@ -37,16 +42,95 @@ constexpr std::array<std::uint32_t, 256> make_decode() {
 constexpr auto kDecode = make_decode();
 static_assert(kDecode['/'] == 63 && kDecode['A'] == 0 && kDecode['z'] == 51);
 
+#if OMBRAK_BASE64_SSSE3
+// Twelve bytes at p (sixteen readable) to sixteen Base64 characters: spread each 3-byte group
+// over a 32-bit lane, cut out the four 6-bit fields with two multiplies, and add to each field
+// the offset of its character range, chosen by a byte shuffle.
+__attribute__((target("ssse3"))) inline __m128i encode12(const std::uint8_t* p) {
+    __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    in = _mm_shuffle_epi8(in, _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10));
+    __m128i hi = _mm_mulhi_epu16(_mm_and_si128(in, _mm_set1_epi32(0x0FC0FC00)),
+                                 _mm_set1_epi32(0x04000040));
+    __m128i lo = _mm_mullo_epi16(_mm_and_si128(in, _mm_set1_epi32(0x003F03F0)),
+                                 _mm_set1_epi32(0x01000010));
+    __m128i idx = _mm_or_si128(hi, lo);
+    // Range: 0 for 26..51, 1..12 for 52..63, 13 for 0..25.
+    __m128i range = _mm_subs_epu8(idx, _mm_set1_epi8(51));
+    range = _mm_or_si128(range, _mm_and_si128(_mm_cmpgt_epi8(_mm_set1_epi8(26), idx),
+                                              _mm_set1_epi8(13)));
+    const __m128i offsets = _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                                          '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                                          '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+    return _mm_add_epi8(idx, _mm_shuffle_epi8(offsets, range));
+}
+
+template <class Char>
+__attribute__((target("ssse3"))) inline void store16(Char* out, __m128i chars) {
+    if constexpr (sizeof(Char) == 1) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), chars);
+    } else {
+        __m128i zero = _mm_setzero_si128();
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(chars, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(chars, zero));
+    }
+}
+
+// Sixteen characters to twelve bytes (sixteen written) when every one is in the alphabet;
+// false, writing nothing, otherwise (the scalar path then applies the lenient rules).
+template <class Char>
+__attribute__((target("ssse3"))) inline bool decode16(const Char* in, std::uint8_t* out) {
+    __m128i c;
+    if constexpr (sizeof(Char) == 1) {
+        c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    } else {
+        // Units above 255 saturate to 0 or 255, neither of which is in the alphabet.
+        c = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 8)));
+    }
+    auto in_range = [&](char lo, char hi) {
+        return _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8(static_cast<char>(lo - 1))),
+                             _mm_cmplt_epi8(c, _mm_set1_epi8(static_cast<char>(hi + 1))));
+    };
+    __m128i slash = _mm_cmpeq_epi8(c, _mm_set1_epi8('/'));
+    __m128i valid = _mm_or_si128(_mm_or_si128(in_range('A', 'Z'), in_range('a', 'z')),
+                                 _mm_or_si128(in_range('0', '9'), slash));
+    valid = _mm_or_si128(valid, _mm_cmpeq_epi8(c, _mm_set1_epi8('+')));
+    if (_mm_movemask_epi8(valid) != 0xFFFF) return false;
+    // Offset by high nibble: 2 -> '+' (+19; '/' gets 16), 3 -> digits, 4/5 -> upper, 6/7 -> lower.
+    const __m128i by_high = _mm_setr_epi8(0, 0, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
+    __m128i high = _mm_and_si128(_mm_srli_epi32(c, 4), _mm_set1_epi8(0x0F));
+    __m128i v = _mm_add_epi8(c, _mm_shuffle_epi8(by_high, high));
+    v = _mm_add_epi8(v, _mm_and_si128(slash, _mm_set1_epi8(-3)));
+    // Join the 6-bit values: pairs into 12 bits, pairs of those into 24, then bytes in order.
+    v = _mm_maddubs_epi16(v, _mm_set1_epi32(0x01400140));
+    v = _mm_madd_epi16(v, _mm_set1_epi32(0x00011000));
+    v = _mm_shuffle_epi8(v, _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+    return true;
+}
+
+bool have_ssse3() {
+    static const bool yes = __builtin_cpu_supports("ssse3");
+    return yes;
+}
+#endif
+
 template <class Char>
 void store_pair(Char* out, std::uint32_t bits12) {
     if constexpr (sizeof(Char) == 1) std::memcpy(out, &kPairs8[bits12], 2);
     else std::memcpy(out, &kPairs16[bits12], 4);
 }
 
-// Encodes n bytes (any count) without line breaks.
-template <class Char>
-Char* encode_run(const std::uint8_t* in, std::size_t n, Char* out) {
+// Encodes n bytes (any count) without line breaks; `avail` bytes from `in` may be read.
+template <class Char, bool Simd>
+[[gnu::always_inline]] inline Char* encode_run(const std::uint8_t* in, std::size_t n,
+                                               std::size_t avail, Char* out) {
     std::size_t i = 0;
+#if OMBRAK_BASE64_SSSE3
+    if constexpr (Simd)
+        for (; i + 12 <= n && i + 16 <= avail; i += 12, out += 16) store16(out, encode12(in + i));
+#endif
+    (void)avail;
     for (; i + 3 <= n; i += 3, out += 4) {
         std::uint32_t v = (std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) | in[i + 2];
         store_pair(out, v >> 12);
@@ -71,36 +155,69 @@ Char* encode_run(const std::uint8_t* in, std::size_t n, Char* out) {
 // 57 input bytes make one line of 76 characters.
 constexpr std::size_t kLineBytes = kBase64LineLength / 4 * 3;
 
-template <class Char>
-void encode_lines(std::span<const std::uint8_t> in, Char* out) {
-    const std::size_t chars = base64_length(in.size());
-    if (chars <= kBase64LineLength) {
-        encode_run(in.data(), in.size(), out);
+template <class Char, bool Simd>
+[[gnu::always_inline]] inline void encode_lines(std::span<const std::uint8_t> in, Char* out) {
+    const std::size_t n = in.size();
+    if (base64_length(n) <= kBase64LineLength) {
+        encode_run<Char, Simd>(in.data(), n, n, out);
         return;
     }
     std::size_t i = 0;
-    for (; i + kLineBytes <= in.size(); i += kLineBytes) {
-        out = encode_run(in.data() + i, kLineBytes, out);
+    for (; i + kLineBytes <= n; i += kLineBytes) {
+        out = encode_run<Char, Simd>(in.data() + i, kLineBytes, n - i, out);
         *out++ = '\r';
         *out++ = '\n';
     }
-    out = encode_run(in.data() + i, in.size() - i, out);
+    out = encode_run<Char, Simd>(in.data() + i, n - i, n - i, out);
     // A padded last group can still complete a line of 76 characters: it ends in CR LF too.
-    if (base64_length(in.size() - i) == kBase64LineLength) {
+    if (base64_length(n - i) == kBase64LineLength) {
         *out++ = '\r';
         *out++ = '\n';
     }
 }
 
 template <class Char>
-bool decode_lenient(const Char* in, std::size_t n, Bytes& out) {
-    out.resize(n / 4 * 3 + 4);  // three bytes per four characters, plus room for a 4-byte store
+void encode_lines_scalar(std::span<const std::uint8_t> in, Char* out) {
+    encode_lines<Char, false>(in, out);
+}
+
+#if OMBRAK_BASE64_SSSE3
+template <class Char>
+__attribute__((target("ssse3"))) void encode_lines_ssse3(std::span<const std::uint8_t> in, Char* out) {
+    encode_lines<Char, true>(in, out);
+}
+__attribute__((target("ssse3"))) void encode_flat_ssse3(std::span<const std::uint8_t> in, char* out) {
+    encode_run<char, true>(in.data(), in.size(), in.size(), out);
+}
+#endif
+
+template <class Char>
+void encode_lines_best(std::span<const std::uint8_t> in, Char* out) {
+#if OMBRAK_BASE64_SSSE3
+    if (have_ssse3()) return encode_lines_ssse3(in, out);
+#endif
+    encode_lines_scalar(in, out);
+}
+
+template <class Char, bool Simd>
+[[gnu::always_inline]] inline bool decode_lenient(const Char* in, std::size_t n, Bytes& out) {
+    out.resize(n / 4 * 3 + 16);  // three bytes per four characters, plus room for a 16-byte store
     std::uint8_t* o = out.data();
     std::uint32_t acc = 0;
     int pending = 0;
     bool any = false;
     std::size_t i = 0;
     while (i < n) {
+#if OMBRAK_BASE64_SSSE3
+        if constexpr (Simd) {
+            if (pending == 0 && i + 16 <= n && decode16(in + i, o)) {
+                o += 12;
+                i += 16;
+                any = true;
+                continue;
+            }
+        }
+#endif
         // Fast path: a whole group of four plain characters at a group boundary.
         if (pending == 0 && i + 4 <= n) {
             std::uint32_t c0 = in[i], c1 = in[i + 1], c2 = in[i + 2], c3 = in[i + 3];
@@ -146,6 +263,26 @@ bool decode_lenient(const Char* in, std::size_t n, Bytes& out) {
     return any;
 }
 
+template <class Char>
+bool decode_scalar(const Char* in, std::size_t n, Bytes& out) {
+    return decode_lenient<Char, false>(in, n, out);
+}
+
+#if OMBRAK_BASE64_SSSE3
+template <class Char>
+__attribute__((target("ssse3"))) bool decode_ssse3(const Char* in, std::size_t n, Bytes& out) {
+    return decode_lenient<Char, true>(in, n, out);
+}
+#endif
+
+template <class Char>
+bool decode_best(const Char* in, std::size_t n, Bytes& out) {
+#if OMBRAK_BASE64_SSSE3
+    if (have_ssse3()) return decode_ssse3(in, n, out);
+#endif
+    return decode_scalar(in, n, out);
+}
+
 }  // namespace
 
 std::size_t base64_lines_length(std::size_t n) noexcept {
@@ -155,27 +292,30 @@ std::size_t base64_lines_length(std::size_t n) noexcept {
 }
 
 void base64_encode(std::span<const std::uint8_t> in, char* out) noexcept {
-    encode_run(in.data(), in.size(), out);
+#if OMBRAK_BASE64_SSSE3
+    if (have_ssse3()) return encode_flat_ssse3(in, out);
+#endif
+    encode_run<char, false>(in.data(), in.size(), in.size(), out);
 }
 
 std::string base64_encode_lines(std::span<const std::uint8_t> in) {
     std::string out(base64_lines_length(in.size()), '\0');
-    encode_lines(in, out.data());
+    encode_lines_best(in, out.data());
     return out;
 }
 
 Text base64_encode_lines_text(std::span<const std::uint8_t> in) {
     Text out(base64_lines_length(in.size()), u'\0');
-    encode_lines(in, out.data());
+    encode_lines_best(in, out.data());
     return out;
 }
 
 bool base64_decode_lenient(std::u16string_view in, Bytes& out) {
-    return decode_lenient(in.data(), in.size(), out);
+    return decode_best(in.data(), in.size(), out);
 }
 
 bool base64_decode_lenient(std::span<const std::uint8_t> in, Bytes& out) {
-    return decode_lenient(in.data(), in.size(), out);
+    return decode_best(in.data(), in.size(), out);
 }
 
 std::optional<Bytes> base64_decode_strict(std::span<const std::uint8_t> in) {
@@ -193,7 +333,7 @@ std::optional<Bytes> base64_decode_strict(std::span<const std::uint8_t> in) {
     if (pad > 2 || clean.find('=') < clean.size() - pad) return std::nullopt;
     Bytes out;
     if (!clean.empty())
-        decode_lenient(reinterpret_cast<const std::uint8_t*>(clean.data()), clean.size(), out);
+        decode_best(reinterpret_cast<const std::uint8_t*>(clean.data()), clean.size(), out);
     return out;
 }
 
