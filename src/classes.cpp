@@ -1,6 +1,7 @@
 // The catalogue's explicit list of classes, in catalogue order. A class is listed here when it
 // is built.
 #include "frame/catalogue_list.h"
+#include "ombrak/ciphers/classes.h"
 #include "ombrak/encoding/base64_class.h"
 #include "ombrak/frame/root_class.h"
 
@@ -9,6 +10,9 @@ namespace ombrak::frame {
 std::vector<ClassEntry> library_classes() {
     return {
         entry<clsKvOmbrak10>(),
+        entry<clsKvVeskEncDecTeaA>(),
+        entry<clsKvVeskEncDecBlowFishA>(),
+        entry<clsKvVeskEncDecDesA>(),
         entry<clsKvVeskEncDecBase64A>(),
         entry<clsKvVeskGeneralA>(),
         entry<clsKvVeskAdvancedA>(),

@@ -18,6 +18,8 @@ const char* runtime_description(RuntimeError e) noexcept {
         case RuntimeError::SubscriptOutOfRange: return "Subscript out of range";
         case RuntimeError::DivisionByZero: return "Division by zero";
         case RuntimeError::TypeMismatch: return "Type mismatch";
+        case RuntimeError::FileNotFound: return "File not found";
+        case RuntimeError::FileAccess: return "Path/File access error";
         case RuntimeError::ObjectNotSet: return "Object variable or With block variable not set";
         case RuntimeError::ObjectRequired: return "Object required";
         case RuntimeError::ResourceNotFound: return "Resource not found";

@@ -20,6 +20,8 @@ enum class RuntimeError : std::int32_t {
     SubscriptOutOfRange = 9,
     DivisionByZero = 11,
     TypeMismatch = 13,
+    FileNotFound = 53,
+    FileAccess = 75,
     ObjectNotSet = 91,
     ObjectRequired = 424,
     ResourceNotFound = 326,

@@ -1,0 +1,45 @@
+// Helpers shared by the block cipher kernels: big-endian words, key wiping, and cipher-block
+// chaining over many blocks with an interleaved decryption.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace ombrak::ciphers {
+
+inline std::uint32_t load_be32(const std::uint8_t* p) noexcept {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return __builtin_bswap32(v);
+}
+inline void store_be32(std::uint8_t* p, std::uint32_t v) noexcept {
+    v = __builtin_bswap32(v);
+    std::memcpy(p, &v, 4);
+}
+
+/// Overwrites key material so it does not outlive its object.
+void wipe(void* p, std::size_t n) noexcept;
+
+/// CBC decryption of `blocks` 8-byte blocks in place with any kernel that decrypts several
+/// blocks at once (`decrypt_ecb`): the ciphertext of each chunk is kept, the chunk decrypted
+/// independently block by block, then XORed with the preceding ciphertext. `chain` holds the
+/// previous ciphertext block and is updated.
+template <class Kernel>
+void cbc_decrypt_chunked(const Kernel& k, std::uint8_t* data, std::size_t blocks,
+                         std::uint8_t* chain) noexcept {
+    constexpr std::size_t kChunk = 32;  // blocks per chunk: 256 bytes of kept ciphertext
+    std::uint8_t kept[kChunk * 8];
+    while (blocks) {
+        std::size_t n = blocks < kChunk ? blocks : kChunk;
+        std::memcpy(kept, data, n * 8);
+        k.decrypt_ecb(data, n);
+        for (std::size_t i = 0; i < 8; ++i) data[i] ^= chain[i];
+        for (std::size_t i = 8; i < n * 8; ++i) data[i] ^= kept[i - 8];
+        std::memcpy(chain, kept + (n - 1) * 8, 8);
+        data += n * 8;
+        blocks -= n;
+    }
+}
+
+}  // namespace ombrak::ciphers
