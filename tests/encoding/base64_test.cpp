@@ -10,73 +10,30 @@
 #include "ombrak/encoding/base64_class.h"
 #include "ombrak/frame/text.h"
 #include "support.h"
+#include "vectors.h"
 
 namespace ombrak {
 namespace {
 
-Bytes from_hex(const std::string& h) {
-    Bytes out;
-    for (std::size_t i = 0; i + 1 < h.size(); i += 2)
-        out.push_back(static_cast<std::uint8_t>(std::stoi(h.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
-Text unescape(const std::string& s) {
-    Text out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\') {
-            out.push_back(static_cast<unsigned char>(s[i]));
-        } else if (s[i + 1] == 'u') {
-            out.push_back(static_cast<char16_t>(std::stoi(s.substr(i + 2, 4), nullptr, 16)));
-            i += 5;
-        } else {
-            out.push_back(s[++i] == 'r' ? u'\r' : u'\n');
-        }
-    }
-    return out;
-}
-
-struct Record {
-    std::string section, in, out;
-    int line;
-};
-
-std::vector<Record> read_vectors(const std::string& path) {
-    std::ifstream f(path);
-    EXPECT_TRUE(f) << path;
-    std::vector<Record> out;
-    std::string line, section, in;
-    int number = 0;
-    while (std::getline(f, line)) {
-        ++number;
-        if (line.empty() || line[0] == '#') continue;
-        if (line[0] == '[') section = line.substr(1, line.size() - 2);
-        auto value = [&] { return line.size() > 5 ? line.substr(line.find('=') + 2) : ""; };
-        if (line.rfind("In =", 0) == 0) in = value();
-        if (line.rfind("Out =", 0) == 0) out.push_back({section, in, value(), number});
-    }
-    return out;
-}
-
 TEST(Base64, KnownAnswers) {
     clsKvVeskEncDecBase64A b64;
-    auto records = read_vectors(OMBRAK10_TEST_DATA "/base64.vec");
+    auto records = test::read_records("base64.vec", "Out");
     EXPECT_GT(records.size(), 20u);
     for (const auto& r : records) {
         SCOPED_TRACE("base64.vec line " + std::to_string(r.line));
         if (r.section == "encode") {
-            Bytes in = from_hex(r.in);
-            EXPECT_EQ(b64.EncodeArray64(in), unescape(r.out));
+            Bytes in = test::from_hex(r["In"]);
+            EXPECT_EQ(b64.EncodeArray64(in), test::unescape(r["Out"]));
             Text text = ansi_to_text(in);
-            EXPECT_EQ(b64.Encode64(text), unescape(r.out));
-        } else if (r.out == "error 5") {
-            Text in = unescape(r.in);
+            EXPECT_EQ(b64.Encode64(text), test::unescape(r["Out"]));
+        } else if (r["Out"] == "error 5") {
+            Text in = test::unescape(r["In"]);
             EXPECT_ERROR(b64.DecodeArray64(in), 5);
             EXPECT_ERROR(b64.Decode64(in), 5);
         } else {
-            Text in = unescape(r.in);
-            EXPECT_EQ(b64.DecodeArray64(in), from_hex(r.out));
-            EXPECT_EQ(b64.Decode64(in), ansi_to_text(from_hex(r.out)));
+            Text in = test::unescape(r["In"]);
+            EXPECT_EQ(b64.DecodeArray64(in), test::from_hex(r["Out"]));
+            EXPECT_EQ(b64.Decode64(in), ansi_to_text(test::from_hex(r["Out"])));
         }
     }
 }

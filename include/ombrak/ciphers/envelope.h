@@ -119,9 +119,11 @@ public:
         if (whole != total) return DecryptStatus::Partial;
         if (total < 12) return DecryptStatus::SizeError;
         const std::int32_t size = static_cast<std::int32_t>(get_le32(a.data() + 8));
-        // Computed in 64 bits: a negative or huge descriptor simply fails the check.
+        // Computed in 64 bits, and a negative descriptor fails too: -1 would otherwise pass the
+        // distance check and ask for a move of -1 bytes.
         std::int64_t spare = static_cast<std::int64_t>(total) - size;
-        if (spare < 12 || spare > static_cast<std::int64_t>(11 + kBlock)) return DecryptStatus::SizeError;
+        if (size < 0 || spare < 12 || spare > static_cast<std::int64_t>(11 + kBlock))
+            return DecryptStatus::SizeError;
         std::memmove(a.data(), a.data() + 12, static_cast<std::size_t>(size));
         a.resize(static_cast<std::size_t>(size));
         try {

@@ -1,0 +1,436 @@
+// The envelope classes: known envelopes, round trips, progress, key rules, files, failures.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "ombrak/ciphers/classes.h"
+#include "ombrak/encoding/base64_class.h"
+#include "ombrak/frame/platform.h"
+#include "support.h"
+#include "vectors.h"
+
+namespace ombrak {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(Envelope, KnownEnvelopes) {
+    ZeroRandomScope zero;
+    auto records = test::read_records("envelopes.vec", "Out");
+    EXPECT_EQ(records.size(), 21u);
+    for (const auto& r : records) {
+        SCOPED_TRACE("envelopes.vec line " + std::to_string(r.line));
+        Text key = test::unescape(r["Key"]);
+        Bytes data = test::from_hex(r["In"]), expected = test::from_hex(r["Out"]);
+        auto check = [&](auto& cipher) {
+            Bytes b = data;
+            cipher.EncryptByte(b, key);
+            EXPECT_EQ(b, expected);
+            Text none;
+            cipher.DecryptByte(b, none);
+            EXPECT_EQ(b, data);
+        };
+        if (r["Cipher"] == "TEA") {
+            clsKvVeskEncDecTeaA c;
+            check(c);
+        } else if (r["Cipher"] == "Blowfish") {
+            clsKvVeskEncDecBlowFishA c;
+            check(c);
+        } else {
+            clsKvVeskEncDecDesA c;
+            check(c);
+        }
+    }
+}
+
+// A host object recording what it is called with; it can write into the argument or fail.
+struct Host {
+    std::vector<std::pair<std::string, Variant>> calls;
+    std::optional<std::int32_t> write;
+    bool fail = false;
+    ObjectRef object() {
+        return make_host_object([this](std::string_view m, MemberKind, std::span<ArgRef> args) {
+            calls.emplace_back(std::string(m), *args[0].var);
+            if (fail) raise_runtime(RuntimeError::NotSupported);
+            if (write && args[0].by_ref) *args[0].var = Variant(*write);
+            return Variant();
+        });
+    }
+    std::vector<Variant> values() const {
+        std::vector<Variant> v;
+        for (const auto& c : calls) v.push_back(c.second);
+        return v;
+    }
+};
+
+template <class C>
+class EnvelopeClass : public ::testing::Test {
+protected:
+    fs::path dir;
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("ombrak10-test-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    Text path(const char* name) { return utf8_to_text((dir / name).string()); }
+    static void write(const Text& p, const std::string& s) {
+        std::ofstream(text_to_utf8(p), std::ios::binary) << s;
+    }
+    static std::string read(const Text& p) {
+        std::ifstream f(text_to_utf8(p), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), {});
+    }
+};
+
+using Classes = ::testing::Types<clsKvVeskEncDecTeaA, clsKvVeskEncDecBlowFishA, clsKvVeskEncDecDesA>;
+TYPED_TEST_SUITE(EnvelopeClass, Classes);
+
+TYPED_TEST(EnvelopeClass, RoundTripsAtEveryLength) {
+    std::mt19937 rng(11);
+    std::vector<std::size_t> lengths;
+    for (std::size_t n = 0; n <= 24; ++n) lengths.push_back(n);
+    lengths.insert(lengths.end(), {100, 4096, 100003});
+    for (std::size_t n : lengths) {
+        TypeParam c;
+        Bytes data(n);
+        for (auto& b : data) b = static_cast<std::uint8_t>(rng());
+        Text key = u"k" + ascii_to_text(std::to_string(n)), none;
+        Bytes b = data;
+        c.EncryptByte(b, key);
+        EXPECT_EQ(b.size(), (n + 12 + 7) / 8 * 8) << n;  // 16 for 0..4, 24 for 5..12, ...
+        TypeParam other;
+        other.DecryptByte(b, key);
+        EXPECT_EQ(b, data) << n;
+    }
+}
+
+TYPED_TEST(EnvelopeClass, SameDataTwiceGivesDifferentCiphertexts) {
+    TypeParam c;
+    Text key = u"secret", text = u"attack at dawn";
+    bool b64 = true;
+    Text first = c.EncryptString(text, key, b64);
+    text = u"attack at dawn";
+    key = u"secret";
+    Text second = c.EncryptString(text, key, b64);
+    EXPECT_NE(first, second);
+    for (Text* t : {&first, &second}) {
+        TypeParam d;
+        Text k = u"secret";
+        EXPECT_EQ(d.DecryptString(*t, k, b64), Text(u"attack at dawn"));
+    }
+}
+
+TYPED_TEST(EnvelopeClass, WrongKeyAndBrokenInputRaiseNothing) {
+    TypeParam c;
+    Text key = u"right", wrong = u"wrong", none;
+    Bytes b = Bytes(30, 7);
+    c.EncryptByte(b, key);
+    Bytes garbled = b;
+    c.DecryptByte(garbled, wrong);
+    // Untrimmed unless the garbage descriptor passes the check.
+    EXPECT_TRUE(garbled.size() == b.size() || garbled.size() + 12 <= b.size());
+
+    // 20 bytes: two blocks decrypted, the last four left as they were.
+    Bytes twenty(b.begin(), b.begin() + 20);
+    Bytes expected = twenty;
+    c.DecryptByte(twenty, none);
+    EXPECT_EQ(twenty.size(), 20u);
+    EXPECT_TRUE(std::equal(twenty.begin() + 16, twenty.end(), expected.begin() + 16));
+    EXPECT_FALSE(std::equal(twenty.begin(), twenty.begin() + 16, expected.begin()));
+
+    for (std::size_t n : {0, 8}) {
+        Bytes small(n, 1);
+        c.DecryptByte(small, none);
+        EXPECT_EQ(small.size(), n);
+    }
+}
+
+TYPED_TEST(EnvelopeClass, ProgressEventsAndBuddy) {
+    TypeParam c;
+    Host sink, buddy;
+    c.connect(sink.object());
+    Text none;
+    Bytes sixteen(4, 0), twenty_four(12, 0);
+    c.EncryptByte(sixteen, none);
+    EXPECT_EQ(sink.values(), (std::vector<Variant>{std::int32_t{0}, std::int32_t{50}, std::int32_t{100}}));
+    sink.calls.clear();
+    c.EncryptByte(twenty_four, none);
+    EXPECT_EQ(sink.values(), (std::vector<Variant>{std::int32_t{0}, std::int32_t{33}, std::int32_t{66},
+                                                   std::int32_t{100}}));
+    sink.calls.clear();
+    c.DecryptByte(twenty_four, none);
+    EXPECT_EQ(sink.calls.size(), 4u);
+    EXPECT_EQ(sink.calls[0].first, "Progress");
+
+    ObjectRef b = buddy.object();
+    c.BuddyObject(b);
+    sink.calls.clear();
+    c.EncryptByte(sixteen = Bytes(4, 0), none);
+    EXPECT_TRUE(sink.calls.empty());
+    EXPECT_EQ(buddy.values(), (std::vector<Variant>{std::int32_t{0}, std::int32_t{50}, std::int16_t{100}}));
+    EXPECT_EQ(buddy.calls[0].first, TypeParam::info().event->buddy_method);
+
+    // A buddy writing 100 into Percent: each step recomputes it, but the final notification,
+    // which compares it with 100, is left out.
+    buddy.calls.clear();
+    buddy.write = 100;
+    c.EncryptByte(sixteen = Bytes(4, 0), none);
+    EXPECT_EQ(buddy.values(), (std::vector<Variant>{std::int32_t{0}, std::int32_t{50}}));
+}
+
+TYPED_TEST(EnvelopeClass, AFailingBuddy) {
+    TypeParam c;
+    Host buddy;
+    buddy.fail = true;
+    ObjectRef b = buddy.object();
+    Text key = u"k", text = u"data";
+    bool no = false;
+    Bytes plain(30, 1), encrypted = plain;
+    Text none;
+    c.EncryptByte(encrypted, key);  // no buddy yet
+    c.BuddyObject(b);
+    EXPECT_ERROR(c.EncryptString(text, key, no), 438);
+    // DecryptByte stops silently after its first block.
+    Bytes partial = encrypted;
+    c.DecryptByte(partial, none);
+    EXPECT_EQ(partial.size(), encrypted.size());
+    EXPECT_TRUE(std::equal(partial.begin() + 8, partial.end(), encrypted.begin() + 8));
+    EXPECT_EQ(buddy.calls.size(), 2u);
+}
+
+TYPED_TEST(EnvelopeClass, KeyArgumentStaysInForce) {
+    ZeroRandomScope zero;
+    TypeParam a, b;
+    Text key = u"kept", none;
+    Bytes x(5, 9), y(5, 9);
+    a.EncryptByte(x, key);
+    a.EncryptByte(y, none);  // still under "kept"
+    EXPECT_EQ(x, y);
+    Text upper = u"KEPT";
+    Bytes z(5, 9);
+    b.EncryptByte(z, upper);
+    EXPECT_NE(z, x);  // letter case matters
+    b.DecryptByte(x, key);
+    EXPECT_EQ(x, Bytes(5, 9));
+}
+
+TYPED_TEST(EnvelopeClass, Base64CopiesMatchTheBase64Class) {
+    TypeParam c;
+    clsKvVeskEncDecBase64A b64;
+    Bytes bytes(200, 0xA5);
+    Text text = u"TWFu\r\nTQ==", plain = u"Man";
+    EXPECT_EQ(c.EncodeArray64(bytes), b64.EncodeArray64(bytes));
+    EXPECT_EQ(c.DecodeArray64(text), b64.DecodeArray64(text));
+    EXPECT_EQ(c.Encode64(plain), b64.Encode64(plain));
+    EXPECT_EQ(c.Decode64(text), b64.Decode64(text));
+    Text empty = u"==";
+    EXPECT_ERROR(c.DecodeArray64(empty), 5);
+}
+
+TYPED_TEST(EnvelopeClass, Files) {
+    // Every call gets its own copies: Blowfish empties the caller's arguments.
+    TypeParam c, d;
+    auto encrypt = [&](Text in, Text out, bool overwrite, Text key, bool b64) {
+        return c.EncryptFile(in, out, overwrite, key, b64);
+    };
+    auto decrypt = [&](Text in, Text out, bool overwrite, Text key, bool b64) {
+        return d.DecryptFile(in, out, overwrite, key, b64);
+    };
+    const Text in = this->path("in.bin"), out = this->path("out.bin"), back = this->path("back.bin");
+    const Text key = u"file key";
+    std::string data(1000, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
+    this->write(in, data);
+    this->write(out, "keep me");
+
+    // Existing output without Overwrite, or a missing input: false, nothing touched.
+    Text k = key, i = in, o = out;
+    bool no = false;
+    EXPECT_FALSE(c.EncryptFile(i, o, no, k, no));
+    EXPECT_EQ(this->read(out), "keep me");
+    EXPECT_TRUE(k == key && i == in && o == out);  // the early returns leave the arguments
+    EXPECT_FALSE(encrypt(this->path("missing.bin"), out, true, key, false));
+
+    EXPECT_TRUE(encrypt(in, out, true, key, true));  // Base64 output
+    std::string b64 = this->read(out);
+    EXPECT_EQ(b64.size(), encoding::base64_lines_length((1000 + 12 + 7) / 8 * 8));
+    EXPECT_EQ(b64.substr(76, 2), "\r\n");
+    EXPECT_EQ(b64.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\r\n"),
+              std::string::npos);
+    EXPECT_TRUE(decrypt(out, back, false, key, true));
+    EXPECT_EQ(this->read(back), data);
+
+    // A failed decryption (wrong key: the size check fails) leaves the destination as it was.
+    EXPECT_TRUE(encrypt(in, out, true, key, false));
+    EXPECT_FALSE(decrypt(out, back, true, u"not the key", false));
+    EXPECT_EQ(this->read(back), data);
+
+    // Encrypting a file onto itself works.
+    EXPECT_TRUE(encrypt(in, in, true, key, false));
+    EXPECT_TRUE(decrypt(in, in, true, key, false));
+    EXPECT_EQ(this->read(in), data);
+
+    // An empty file encrypts as an empty buffer; an empty file does not decrypt.
+    const Text empty = this->path("empty.bin"), sealed = this->path("empty.enc");
+    this->write(empty, "");
+    EXPECT_TRUE(encrypt(empty, sealed, true, key, false));
+    EXPECT_EQ(this->read(sealed).size(), 16u);
+    EXPECT_TRUE(decrypt(sealed, back, true, key, false));
+    EXPECT_EQ(this->read(back), "");
+    EXPECT_FALSE(decrypt(empty, back, true, key, false));
+
+    // Not a whole number of blocks: false, destination untouched.
+    const Text odd = this->path("odd.bin");
+    this->write(odd, std::string(20, 'x'));
+    this->write(back, "before");
+    EXPECT_FALSE(decrypt(odd, back, true, key, false));
+    EXPECT_EQ(this->read(back), "before");
+}
+
+TEST(Envelope, DecryptStringWritesTheDecodedTextBack) {
+    clsKvVeskEncDecTeaA c;
+    Text key = u"k", text = u"hello";
+    bool yes = true;
+    Text b64 = c.EncryptString(text, key, yes);
+    Text arg = b64;
+    EXPECT_EQ(c.DecryptString(arg, key, yes), Text(u"hello"));
+    EXPECT_EQ(arg, decode64(b64));
+}
+
+TEST(Envelope, HugeOrNegativeSizeDescriptorIsAFailedCheck) {
+    // Hand-made envelopes under the all-zero TEA key: descriptor -1 and 0x7FFFFFFF.
+    for (std::uint32_t size : {0xFFFFFFFFu, 0x7FFFFFFFu}) {
+        ciphers::TeaKernel k;
+        Bytes env(16, 0);
+        for (int i = 0; i < 4; ++i) env[8 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+        std::uint8_t chain[8] = {};
+        k.cbc_encrypt(env.data(), 2, chain);
+        clsKvVeskEncDecTeaA c;
+        Bytes b = env;
+        EXPECT_EQ(c.decrypt_envelope(b), DecryptStatus::SizeError);
+        EXPECT_EQ(b.size(), 16u);
+    }
+}
+
+TEST(Blowfish, ClearsTheCallersArguments) {
+    clsKvVeskEncDecBlowFishA c;
+    Text text = u"hello", key = u"key";
+    bool no = false;
+    Text cipher = c.EncryptString(text, key, no);
+    EXPECT_TRUE(text.empty() && key.empty());
+    Text again = u"hello", none;
+    Text second = c.EncryptString(again, none, no);  // still under "key"
+    clsKvVeskEncDecBlowFishA d;
+    Text k = u"key", k2 = u"key";
+    EXPECT_EQ(d.DecryptString(cipher, k, no), Text(u"hello"));
+    EXPECT_EQ(d.DecryptString(second, k2, no), Text(u"hello"));
+    EXPECT_TRUE(cipher.empty() && k.empty());
+
+    // A wrong key raises nothing and still clears.
+    Text junk = u"junk", wrong = u"wrong";
+    d.DecryptString(junk, wrong, no);
+    EXPECT_TRUE(junk.empty() && wrong.empty());
+}
+
+TEST(Blowfish, KeyRules) {
+    ZeroRandomScope zero;
+    Text none;
+    auto encrypt = [&](clsKvVeskEncDecBlowFishA& c) {
+        Bytes b(3, 1);
+        c.EncryptByte(b, none);
+        return b;
+    };
+    clsKvVeskEncDecBlowFishA fresh, a, b, c, d;
+    const Bytes initial = encrypt(fresh);
+    a.Key(u"");  // the empty text on a new object changes nothing
+    EXPECT_EQ(encrypt(a), initial);
+    a.Key(u"Secret");
+    b.Key(u"SECRET");
+    a.Key(u"SECRET");
+    EXPECT_EQ(encrypt(a), encrypt(b));
+    // 80 characters act like their first 72.
+    std::u16string long_key(80, u'x');
+    for (std::size_t i = 0; i < long_key.size(); ++i) long_key[i] = static_cast<char16_t>(u'A' + i % 26);
+    c.Key(long_key);
+    d.Key(long_key.substr(0, 72));
+    EXPECT_EQ(encrypt(c), encrypt(d));
+    // The empty text after a key: error 9, then the initial tables.
+    EXPECT_ERROR(c.Key(u""), 9);
+    EXPECT_EQ(encrypt(c), initial);
+}
+
+TEST(Tea, KeyRules) {
+    ZeroRandomScope zero;
+    Text none;
+    auto encrypt = [&](clsKvVeskEncDecTeaA& c) {
+        Bytes b(3, 1);
+        c.EncryptByte(b, none);
+        return b;
+    };
+    clsKvVeskEncDecTeaA a, b, fresh;
+    a.Key(u"0123456789ABCDEFGHIJ");
+    b.Key(u"0123456789ABCDEF");
+    EXPECT_EQ(encrypt(a), encrypt(b));
+    a.Key(u"");
+    EXPECT_EQ(encrypt(a), encrypt(fresh));  // the empty text is the all-zero key
+}
+
+TEST(Des, KeyRules) {
+    ZeroRandomScope zero;
+    Text none;
+    auto encrypt = [&](clsKvVeskEncDecDesA& c) {
+        Bytes b(3, 1);
+        c.EncryptByte(b, none);
+        return b;
+    };
+    clsKvVeskEncDecDesA a, b, c, fresh;
+    a.Key(u"abcdefghXYZ");
+    b.Key(u"abcdefgh");
+    EXPECT_EQ(encrypt(a), encrypt(b));
+    c.Key(u"`bbdefgi");  // each byte differs from "abcdefgh" only in its parity bit
+    EXPECT_EQ(encrypt(c), encrypt(b));
+    a.Key(u"");
+    EXPECT_EQ(encrypt(a), encrypt(fresh));
+    // Three characters: their bytes and five zero bytes.
+    ciphers::DesKernel k;
+    const std::uint8_t key[8] = {'a', 'b', 'c', 0, 0, 0, 0, 0};
+    k.set_key(key);
+    c.Key(u"abc");
+    Bytes env(16, 0);
+    env[8] = 3;
+    env[12] = env[13] = env[14] = 1;
+    std::uint8_t chain[8] = {};
+    k.cbc_encrypt(env.data(), 2, chain);
+    EXPECT_EQ(encrypt(c), env);
+}
+
+TEST(Blowfish, FileFailuresAreRaisedAndArgumentsCleared) {
+    clsKvVeskEncDecBlowFishA c;
+    fs::path dir = fs::temp_directory_path() / ("ombrak10-bf-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    Text in = utf8_to_text((dir / "in").string()), out = utf8_to_text((dir / "out").string());
+    std::ofstream(text_to_utf8(in)) << "data";
+    Text bad_out = utf8_to_text((dir / "no-such-dir" / "out").string());
+    Text key = u"k", i = in;
+    bool yes = true, no = false;
+    EXPECT_ERROR(c.EncryptFile(i, bad_out, yes, key, no), 75);
+    EXPECT_EQ(key, Text(u"k"));
+    Text o = out;
+    EXPECT_TRUE(c.EncryptFile(i, o, yes, key, no));
+    EXPECT_TRUE(i.empty() && o.empty() && key.empty());
+    // Decryption: cleared on success and on a trapped failure, not on the early returns.
+    Text di = out, dout = utf8_to_text((dir / "back").string()), dk = u"wrong";
+    EXPECT_FALSE(c.DecryptFile(di, dout, yes, dk, no));  // a different key: size check fails
+    EXPECT_TRUE(di.empty() && dout.empty() && dk.empty());
+    Text missing = utf8_to_text((dir / "missing").string()), mk = u"k", mo = out;
+    EXPECT_FALSE(c.DecryptFile(missing, mo, yes, mk, no));
+    EXPECT_EQ(mk, Text(u"k"));
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace ombrak
