@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "ombrak/ciphers/envelope.h"
 #include "ombrak/encoding/base64.h"
 #include "ombrak/frame/components.h"
 #include "ombrak/frame/error.h"
@@ -164,6 +165,74 @@ bool base64_command(const std::string& in, bool decode, bool crlf, std::size_t c
         out += '\n';
     }
     return true;
+}
+
+}  // namespace ombrak::cli
+
+namespace ombrak::cli {
+
+namespace {
+
+// The progress bar: one line on stderr, redrawn at each notification.
+ObjectRef progress_bar() {
+    return make_host_object([](std::string_view, MemberKind, std::span<ArgRef> args) {
+        int percent = args.empty() ? 0 : to_i32(*args[0].var);
+        int filled = percent * 30 / 100;
+        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "##############################",
+                     30 - filled, "", percent);
+        if (percent >= 100) std::fputc('\n', stderr);
+        std::fflush(stderr);
+        return Variant();
+    });
+}
+
+}  // namespace
+
+bool cipher_command(const CipherOptions& options, bool decrypt, std::string& data, std::string& error) {
+    static const std::pair<const char*, const char*> kCiphers[] = {
+        {"tea", "Ombrak10.clsKvVeskEncDecTeaA"},
+        {"blowfish", "Ombrak10.clsKvVeskEncDecBlowFishA"},
+        {"des", "Ombrak10.clsKvVeskEncDecDesA"}};
+    const char* progid = nullptr;
+    for (const auto& [name, id] : kCiphers)
+        if (options.cipher == name) progid = id;
+    if (!progid) {
+        error = "unknown cipher '" + options.cipher + "'";
+        return false;
+    }
+    ObjectRef object = create_object(progid);
+    auto* envelope = dynamic_cast<EnvelopeCipher*>(object.get());
+    if (options.progress) object->connect(progress_bar());
+    Text key = utf8_to_text(options.key);
+    if (!key.empty()) envelope->set_key(key);
+
+    Bytes bytes(data.begin(), data.end());
+    if (!decrypt) {
+        envelope->encrypt_envelope(bytes);
+        data = options.base64 ? encoding::base64_encode_lines(bytes) : std::string(bytes.begin(), bytes.end());
+        return true;
+    }
+    if (options.base64) {
+        if (!encoding::base64_decode_lenient(ansi_to_text(bytes), bytes)) {
+            error = "the input holds no Base64 text";
+            return false;
+        }
+    }
+    switch (envelope->decrypt_envelope(bytes)) {
+        case DecryptStatus::Ok:
+            data.assign(bytes.begin(), bytes.end());
+            return true;
+        case DecryptStatus::Partial:
+            error = "the input is not a whole number of " + std::to_string(envelope->block_size()) +
+                    "-byte blocks";
+            return false;
+        case DecryptStatus::SizeError:
+            error = "wrong key, or not a " + options.cipher + " ciphertext (size check failed)";
+            return false;
+        case DecryptStatus::Failed: break;
+    }
+    error = "decryption was interrupted";
+    return false;
 }
 
 }  // namespace ombrak::cli

@@ -17,3 +17,18 @@ bool base64_command(const std::string& in, bool decode, bool crlf, std::size_t c
                     std::string& out);
 
 }  // namespace ombrak::cli
+
+namespace ombrak::cli {
+
+struct CipherOptions {
+    std::string cipher;  // tea, blowfish or des
+    std::string key;     // UTF-8
+    bool base64 = false;
+    bool progress = false;  // draw a progress bar on stderr
+};
+
+/// Encrypts or decrypts `data` in place exactly as EncryptFile / DecryptFile write it. Returns
+/// false with a message in `error` when the input cannot be decrypted.
+bool cipher_command(const CipherOptions& options, bool decrypt, std::string& data, std::string& error);
+
+}  // namespace ombrak::cli

@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -10,6 +11,7 @@
 
 #include "commands.h"
 #include "ombrak/frame/components.h"
+#include "ombrak/frame/platform.h"
 #include "script_host.h"
 
 namespace {
@@ -28,6 +30,19 @@ bool read_input(const std::string& path, std::string& data) {
     if (!f) return false;
     data.assign(std::istreambuf_iterator<char>(f), {});
     return !f.bad();
+}
+
+// Writes to standard output, or to a file through a temporary file renamed into place.
+bool write_output(const std::string& path, const std::string& data, const std::string& verb) {
+    if (path.empty() || path == "-") {
+        std::fwrite(data.data(), 1, data.size(), stdout);
+        if (std::fflush(stdout) == 0) return true;
+    } else if (ombrak::write_file_replacing(
+                   path, std::span(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()))) {
+        return true;
+    }
+    std::cerr << "ombrak10: " << verb << ": cannot write '" << (path.empty() ? "-" : path) << "'\n";
+    return false;
 }
 
 }  // namespace
@@ -56,6 +71,28 @@ int main(int argc, char** argv) {
                      "The library's own form: lines of 76 characters with CR LF; decoding by its "
                      "lenient rules");
     base64->add_option("FILE", b64_file, "Input file, - for standard input");
+
+    CipherOptions cipher;
+    std::string key_file, key_env, cipher_in = "-", cipher_out;
+    CLI::App* cipher_commands[2];
+    const char* verbs[2] = {"encrypt", "decrypt"};
+    for (int i = 0; i < 2; ++i) {
+        auto* c = app.add_subcommand(verbs[i], std::string(i ? "Decrypt" : "Encrypt") +
+                                                   " a file (or standard input) with the library's envelope");
+        c->add_option("--cipher", cipher.cipher, "tea, blowfish or des")
+            ->required()
+            ->check(CLI::IsMember({"tea", "blowfish", "des"}));
+        auto* k = c->add_option("--key", cipher.key, "The key text");
+        auto* kf = c->add_option("--key-file", key_file, "Read the key from the first line of a file");
+        auto* ke = c->add_option("--key-env", key_env, "Read the key from an environment variable");
+        k->excludes(kf)->excludes(ke);
+        kf->excludes(ke);
+        c->add_flag("--base64", cipher.base64,
+                    i ? "The input is Base64 text" : "Write Base64 text (76-character lines, CR LF)");
+        c->add_option("-o,--output", cipher_out, "Output file (default: standard output)");
+        c->add_option("IN", cipher_in, "Input file, - for standard input");
+        cipher_commands[i] = c;
+    }
 
     auto* demo = app.add_subcommand("demo", "A short tour through the dynamic interface");
 
@@ -93,6 +130,42 @@ int main(int argc, char** argv) {
             return 1;
         }
         return run_script(f, std::cout);
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (!*cipher_commands[i]) continue;
+        const std::string verb = verbs[i];
+        if (cipher.key.empty() && key_file.empty() && key_env.empty()) {
+            std::cerr << "ombrak10: " << verb << ": give a key with --key, --key-file or --key-env\n";
+            return 2;
+        }
+        if (!key_file.empty()) {
+            std::ifstream f(key_file, std::ios::binary);
+            if (!f) {
+                std::cerr << "ombrak10: " << verb << ": cannot read key file '" << key_file << "'\n";
+                return 1;
+            }
+            std::getline(f, cipher.key);  // the first line, without its line end
+            if (!cipher.key.empty() && cipher.key.back() == '\r') cipher.key.pop_back();
+        }
+        if (!key_env.empty()) {
+            const char* v = std::getenv(key_env.c_str());
+            if (!v) {
+                std::cerr << "ombrak10: " << verb << ": environment variable " << key_env << " is not set\n";
+                return 1;
+            }
+            cipher.key = v;
+        }
+        std::string data, error;
+        if (!read_input(cipher_in, data)) {
+            std::cerr << "ombrak10: " << verb << ": cannot read '" << cipher_in << "'\n";
+            return 1;
+        }
+        cipher.progress = isatty(STDERR_FILENO);
+        if (!cipher_command(cipher, i == 1, data, error)) {
+            std::cerr << "ombrak10: " << verb << ": " << error << "\n";
+            return 1;
+        }
+        return write_output(cipher_out, data, verb) ? 0 : 1;
     }
     if (*base64) {
         std::string data;

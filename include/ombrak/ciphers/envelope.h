@@ -32,9 +32,26 @@ enum class DecryptStatus {
     Failed,     // a progress notification failed: decrypted up to that block
 };
 
-template <class Derived, class Kernel>
-class Envelope : public ProgressObject<std::int32_t>, public Base64Members<Derived> {
+/// The envelope itself, for callers that need more than the host operations tell (the tool
+/// reports why a decryption failed).
+class EnvelopeCipher {
 public:
+    virtual ~EnvelopeCipher() = default;
+    /// Sets the key as the Key property does.
+    virtual void set_key(const Text& key) = 0;
+    virtual void encrypt_envelope(Bytes& bytes) = 0;
+    virtual DecryptStatus decrypt_envelope(Bytes& bytes) = 0;
+    virtual std::size_t block_size() const = 0;
+};
+
+template <class Derived, class Kernel>
+class Envelope : public ProgressObject<std::int32_t>,
+                 public Base64Members<Derived>,
+                 public EnvelopeCipher {
+public:
+    void set_key(const Text& key) override { self().Key(key); }
+    std::size_t block_size() const override { return kBlock; }
+
     static constexpr std::size_t kBlock = Kernel::kBlockSize;
 
     /// Replaces the array by its envelope, encrypted. Raises every failure.
@@ -102,7 +119,7 @@ public:
     }
 
     /// The envelope's decryption, with how it ended (DecryptByte discards the status).
-    DecryptStatus decrypt_envelope(Bytes& a) {
+    DecryptStatus decrypt_envelope(Bytes& a) override {
         const std::size_t total = a.size(), whole = total / kBlock * kBlock;
         Steps steps;
         std::uint8_t chain[kBlock] = {};
@@ -135,7 +152,7 @@ public:
     }
 
     /// The envelope's encryption in place.
-    void encrypt_envelope(Bytes& a) {
+    void encrypt_envelope(Bytes& a) override {
         const std::uint64_t length = a.size();
         const std::uint64_t total = (length + 12 + kBlock - 1) / kBlock * kBlock;
         // The size descriptor and the host's array bounds are 32-bit.
