@@ -76,6 +76,7 @@ std::string show(const Variant& v) {
             return "bytes [" + s + "]";
         }
         case VarType::Object: return v.get<ObjectRef>() ? "object" : "nothing";
+        case VarType::Empty: return "(no result)";
         default: return text_to_utf8(to_text(v));
     }
 }
@@ -124,9 +125,34 @@ int run_demo(std::ostream& out) {
               "Encode64(12345): a number passed for a text is converted as a host would");
     tour_call(out, b64, "Encrypt", MemberKind::Method, {}, "Encrypt(): no such member");
 
+    out << "\n3. Ciphers share one envelope: random words, a size descriptor, CBC\n";
+    ObjectRef tea = create_object("Ombrak10.clsKvVeskEncDecTeaA");
+    std::string seen;
+    tea->connect(make_host_object([&](std::string_view event, MemberKind, std::span<ArgRef> args) {
+        seen += " " + std::string(event) + "(" + text_to_utf8(to_text(*args[0].var)) + ")";
+        return Variant();
+    }));
+    Variant text(u"attack at dawn"), key(u"secret"), base64(true);
+    Variant sealed = call(*tea, "EncryptString", text, key, base64);
+    out << "  TEA EncryptString(\"attack at dawn\", \"secret\", OutputIn64:=True)\n      -> "
+        << show(sealed) << "\n      events:" << seen << "\n";
+    Variant none(Text{});
+    out << "  DecryptString(that, \"\", True): the key stays set on the object\n      -> "
+        << show(call(*tea, "DecryptString", sealed, none, base64)) << "\n      and the caller's Text now holds the decoded bytes ("
+        << sealed.get<Text>().size() << " characters)\n";
+    ObjectRef bf = create_object("Ombrak10.clsKvVeskEncDecBlowFishA");
+    Variant bf_text(u"hello"), bf_key(u"key");
+    call(*bf, "EncryptString", bf_text, bf_key, base64);
+    out << "  Blowfish EncryptString empties the caller's Text and Key: " << show(bf_text) << ", "
+        << show(bf_key) << "\n";
+    ObjectRef des = create_object("Ombrak10.clsKvVeskEncDecDesA");
+    Variant wrong(u"wrong");
+    tour_call(out, des, "DecryptByte", MemberKind::Method, {Variant(Bytes(16, 0)), wrong},
+              "DES DecryptByte with a wrong key raises nothing (host programs call it unguarded)");
+
     std::size_t built = 0;
     for (const auto& e : catalogue()) built += e.library;
-    out << "\n3. The catalogue holds " << built
+    out << "\n4. The catalogue holds " << built
         << " classes; `ombrak10 classes` lists them, `ombrak10 describe NAME` shows members.\n";
     return 0;
 }

@@ -4,6 +4,8 @@
 #include "ciphers/blowfish_tables.h"
 #include "ombrak/ciphers/block.h"
 
+#include <cstring>
+
 namespace ombrak::ciphers {
 
 BlowfishKernel::~BlowfishKernel() {
@@ -11,12 +13,27 @@ BlowfishKernel::~BlowfishKernel() {
     wipe(s_, sizeof s_);
 }
 
-void BlowfishKernel::reset() noexcept {
-    for (int i = 0; i < 18; ++i) p_[i] = kPiWords[i];
-    for (int k = 0; k < 1024; ++k) {
-        if (layout_ == Layout::Library) s_[k % 4][k / 4] = kPiWords[18 + k];
-        else s_[k / 256][k % 256] = kPiWords[18 + k];
+namespace {
+// The initial S-boxes in both layouts, dealt out once per process.
+struct InitialBoxes {
+    std::uint32_t library[4][256], published[4][256];
+    InitialBoxes() {
+        for (int k = 0; k < 1024; ++k) {
+            library[k % 4][k / 4] = kPiWords[18 + k];
+            published[k / 256][k % 256] = kPiWords[18 + k];
+        }
     }
+};
+const InitialBoxes& initial_boxes() {
+    static const InitialBoxes boxes;
+    return boxes;
+}
+}  // namespace
+
+void BlowfishKernel::reset() noexcept {
+    std::memcpy(p_, kPiWords, sizeof p_);
+    const InitialBoxes& boxes = initial_boxes();
+    std::memcpy(s_, layout_ == Layout::Library ? boxes.library : boxes.published, sizeof s_);
 }
 
 void BlowfishKernel::pack_key(const std::uint8_t* bytes, std::size_t n,
@@ -51,20 +68,26 @@ void BlowfishKernel::expand(const std::uint32_t key_words[18]) noexcept {
     }
 }
 
-void BlowfishKernel::encrypt(std::uint32_t& l0, std::uint32_t& r0) const noexcept {
-    std::uint32_t l = l0, r = r0;
+// Two rounds per step. Each P word is XORed into the half that is not waiting for F, so only
+// F and one XOR lie on the chain from round to round.
+[[gnu::always_inline]] inline void BlowfishKernel::encrypt(std::uint32_t& l0,
+                                                          std::uint32_t& r0) const noexcept {
+    std::uint32_t l = l0 ^ p_[0], r = r0;
+#pragma GCC unroll 8
     for (int i = 0; i < 16; i += 2) {
-        l ^= p_[i];
-        r ^= f(l);
         r ^= p_[i + 1];
+        r ^= f(l);
+        l ^= p_[i + 2];
         l ^= f(r);
     }
     l0 = r ^ p_[17];
-    r0 = l ^ p_[16];
+    r0 = l;  // already XORed with P16
 }
 
+// Here each P word already meets the half that is not waiting for F.
 void BlowfishKernel::decrypt(std::uint32_t& l0, std::uint32_t& r0) const noexcept {
     std::uint32_t l = r0 ^ p_[16], r = l0 ^ p_[17];
+#pragma GCC unroll 8
     for (int i = 14; i >= 0; i -= 2) {
         l ^= f(r);
         r ^= p_[i + 1];
