@@ -54,7 +54,7 @@ void clsKvVeskEncDecDesA::Key(const Text& value) {
     Bytes bytes = ansi_from_text(value);
     if (bytes.size() < m) raise_runtime(RuntimeError::SubscriptOutOfRange);
     std::uint8_t key[8] = {};
-    std::memcpy(key, bytes.data(), m);
+    if (m) std::memcpy(key, bytes.data(), m);
     kernel_.set_key(key);
     ciphers::wipe(key, sizeof key);
     ciphers::wipe(bytes.data(), bytes.size());

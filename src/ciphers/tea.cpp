@@ -2,8 +2,6 @@
 // decryption does not chain the block transforms.
 #include "ombrak/ciphers/tea.h"
 
-#include <string.h>
-
 #include "ombrak/ciphers/block.h"
 
 #if defined(__SSE2__)
@@ -17,8 +15,6 @@ constexpr std::uint32_t kDelta = 0x9E3779B9;
 constexpr std::uint32_t kDecryptSum = 0xC6EF3720;  // 32 * delta mod 2^32
 static_assert(kDelta * 32u == kDecryptSum);
 }  // namespace
-
-void wipe(void* p, std::size_t n) noexcept { explicit_bzero(p, n); }
 
 TeaKernel::~TeaKernel() { wipe(k_, sizeof k_); }
 
