@@ -37,9 +37,13 @@ std::vector<std::uint8_t>& bench_buffer() {
 
 namespace {
 
-std::vector<std::uint8_t>& buffer() { return bench_buffer(); }
+std::vector<std::uint8_t>& buffer() {
+    return bench_buffer();
+}
 
-void done(benchmark::State& state) { state.SetBytesProcessed(state.iterations() * kSize); }
+void done(benchmark::State& state) {
+    state.SetBytesProcessed(state.iterations() * kSize);
+}
 
 // ---- ours ---------------------------------------------------------------------------------
 
@@ -72,8 +76,10 @@ void Ours(benchmark::State& state) {
     auto& b = buffer();
     for (auto _ : state) {
         std::uint8_t chain[8] = {};
-        if (Decrypt) k.cbc_decrypt(b.data(), kSize / 8, chain);
-        else k.cbc_encrypt(b.data(), kSize / 8, chain);
+        if (Decrypt)
+            k.cbc_decrypt(b.data(), kSize / 8, chain);
+        else
+            k.cbc_encrypt(b.data(), kSize / 8, chain);
         benchmark::ClobberMemory();
     }
     done(state);
@@ -111,7 +117,8 @@ BENCHMARK(CryptoPP<CryptoPP::DES, true>)->Name("DES_CBC_Decrypt/CryptoPP");
 // ---- OpenSSL (legacy provider) ------------------------------------------------------------
 
 void load_legacy() {
-    static bool loaded = OSSL_PROVIDER_load(nullptr, "legacy") && OSSL_PROVIDER_load(nullptr, "default");
+    static bool loaded =
+        OSSL_PROVIDER_load(nullptr, "legacy") && OSSL_PROVIDER_load(nullptr, "default");
     (void)loaded;
 }
 
@@ -138,10 +145,18 @@ void OpenSSL(benchmark::State& state, const char* name, int key_len) {
     EVP_CIPHER_free(cipher);
     done(state);
 }
-void OpenSSLBfEnc(benchmark::State& s) { OpenSSL<false>(s, "BF-CBC", 16); }
-void OpenSSLBfDec(benchmark::State& s) { OpenSSL<true>(s, "BF-CBC", 16); }
-void OpenSSLDesEnc(benchmark::State& s) { OpenSSL<false>(s, "DES-CBC", 8); }
-void OpenSSLDesDec(benchmark::State& s) { OpenSSL<true>(s, "DES-CBC", 8); }
+void OpenSSLBfEnc(benchmark::State& s) {
+    OpenSSL<false>(s, "BF-CBC", 16);
+}
+void OpenSSLBfDec(benchmark::State& s) {
+    OpenSSL<true>(s, "BF-CBC", 16);
+}
+void OpenSSLDesEnc(benchmark::State& s) {
+    OpenSSL<false>(s, "DES-CBC", 8);
+}
+void OpenSSLDesDec(benchmark::State& s) {
+    OpenSSL<true>(s, "DES-CBC", 8);
+}
 BENCHMARK(OpenSSLBfEnc)->Name("Blowfish_CBC_Encrypt/OpenSSL");
 BENCHMARK(OpenSSLBfDec)->Name("Blowfish_CBC_Decrypt/OpenSSL");
 BENCHMARK(OpenSSLDesEnc)->Name("DES_CBC_Encrypt/OpenSSL");
@@ -161,10 +176,18 @@ void Botan(benchmark::State& state, const char* name, std::size_t key_len) {
     }
     done(state);
 }
-void BotanBfEnc(benchmark::State& s) { Botan<false>(s, "Blowfish/CBC/NoPadding", 16); }
-void BotanBfDec(benchmark::State& s) { Botan<true>(s, "Blowfish/CBC/NoPadding", 16); }
-void BotanDesEnc(benchmark::State& s) { Botan<false>(s, "DES/CBC/NoPadding", 8); }
-void BotanDesDec(benchmark::State& s) { Botan<true>(s, "DES/CBC/NoPadding", 8); }
+void BotanBfEnc(benchmark::State& s) {
+    Botan<false>(s, "Blowfish/CBC/NoPadding", 16);
+}
+void BotanBfDec(benchmark::State& s) {
+    Botan<true>(s, "Blowfish/CBC/NoPadding", 16);
+}
+void BotanDesEnc(benchmark::State& s) {
+    Botan<false>(s, "DES/CBC/NoPadding", 8);
+}
+void BotanDesDec(benchmark::State& s) {
+    Botan<true>(s, "DES/CBC/NoPadding", 8);
+}
 BENCHMARK(BotanBfEnc)->Name("Blowfish_CBC_Encrypt/Botan");
 BENCHMARK(BotanBfDec)->Name("Blowfish_CBC_Decrypt/Botan");
 BENCHMARK(BotanDesEnc)->Name("DES_CBC_Encrypt/Botan");
@@ -242,6 +265,5 @@ void Blowfish_KeySchedule_Botan(benchmark::State& state) {
     }
 }
 BENCHMARK(Blowfish_KeySchedule_Botan);
-
 
 }  // namespace

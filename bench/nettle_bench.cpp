@@ -14,8 +14,12 @@ namespace {
 
 constexpr std::size_t kSize = 1 << 20;
 const std::uint8_t kKey16[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-std::vector<std::uint8_t>& buffer() { return bench_buffer(); }
-void done(benchmark::State& state) { state.SetBytesProcessed(state.iterations() * kSize); }
+std::vector<std::uint8_t>& buffer() {
+    return bench_buffer();
+}
+void done(benchmark::State& state) {
+    state.SetBytesProcessed(state.iterations() * kSize);
+}
 
 // ---- Nettle -------------------------------------------------------------------------------
 
@@ -27,9 +31,11 @@ void NettleBlowfish(benchmark::State& state) {
     for (auto _ : state) {
         std::uint8_t iv[8] = {};
         if (Decrypt)
-            cbc_decrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(blowfish_decrypt), 8, iv, kSize, b.data(), b.data());
+            cbc_decrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(blowfish_decrypt), 8, iv, kSize,
+                        b.data(), b.data());
         else
-            cbc_encrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(blowfish_encrypt), 8, iv, kSize, b.data(), b.data());
+            cbc_encrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(blowfish_encrypt), 8, iv, kSize,
+                        b.data(), b.data());
         benchmark::ClobberMemory();
     }
     done(state);
@@ -45,9 +51,11 @@ void NettleDes(benchmark::State& state) {
     for (auto _ : state) {
         std::uint8_t iv[8] = {};
         if (Decrypt)
-            cbc_decrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(des_decrypt), 8, iv, kSize, b.data(), b.data());
+            cbc_decrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(des_decrypt), 8, iv, kSize,
+                        b.data(), b.data());
         else
-            cbc_encrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(des_encrypt), 8, iv, kSize, b.data(), b.data());
+            cbc_encrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(des_encrypt), 8, iv, kSize,
+                        b.data(), b.data());
         benchmark::ClobberMemory();
     }
     done(state);

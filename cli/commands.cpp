@@ -59,9 +59,12 @@ std::string show(const Variant& v) {
         case VarType::Text: {
             std::string s;
             for (char c : text_to_utf8(v.get<Text>())) {
-                if (c == '\r') s += "\\r";
-                else if (c == '\n') s += "\\n";
-                else s += c;
+                if (c == '\r')
+                    s += "\\r";
+                else if (c == '\n')
+                    s += "\\n";
+                else
+                    s += c;
             }
             return "\"" + s + "\"";
         }
@@ -75,9 +78,12 @@ std::string show(const Variant& v) {
             if (!s.empty()) s.pop_back();
             return "bytes [" + s + "]";
         }
-        case VarType::Object: return v.get<ObjectRef>() ? "object" : "nothing";
-        case VarType::Empty: return "(no result)";
-        default: return text_to_utf8(to_text(v));
+        case VarType::Object:
+            return v.get<ObjectRef>() ? "object" : "nothing";
+        case VarType::Empty:
+            return "(no result)";
+        default:
+            return text_to_utf8(to_text(v));
     }
 }
 
@@ -104,8 +110,8 @@ int run_demo(std::ostream& out) {
     out << "1. The root class, Ombrak10.clsKvOmbrak10\n";
     Variant info = root->invoke("GetProStdProperties", MemberKind::Get, {});
     ObjectRef app = to_object(info);
-    out << "  GetProStdProperties: " << show(app->invoke("Title", MemberKind::Get, {})) << " version "
-        << show(app->invoke("Major", MemberKind::Get, {})) << "."
+    out << "  GetProStdProperties: " << show(app->invoke("Title", MemberKind::Get, {}))
+        << " version " << show(app->invoke("Major", MemberKind::Get, {})) << "."
         << show(app->invoke("Minor", MemberKind::Get, {})) << "."
         << show(app->invoke("Revision", MemberKind::Get, {})) << "\n";
     tour_call(out, root, "GetProResStrings", MemberKind::Method, {Variant(std::int32_t{101})},
@@ -138,7 +144,8 @@ int run_demo(std::ostream& out) {
         << show(sealed) << "\n      events:" << seen << "\n";
     Variant none(Text{});
     out << "  DecryptString(that, \"\", True): the key stays set on the object\n      -> "
-        << show(call(*tea, "DecryptString", sealed, none, base64)) << "\n      and the caller's Text now holds the decoded bytes ("
+        << show(call(*tea, "DecryptString", sealed, none, base64))
+        << "\n      and the caller's Text now holds the decoded bytes ("
         << sealed.get<Text>().size() << " characters)\n";
     ObjectRef bf = create_object("Ombrak10.clsKvVeskEncDecBlowFishA");
     Variant bf_text(u"hello"), bf_key(u"key");
@@ -159,8 +166,8 @@ int run_demo(std::ostream& out) {
 
 bool base64_command(const std::string& in, bool decode, bool crlf, std::size_t cols,
                     std::string& out) {
-    auto bytes = std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(in.data()),
-                                               in.size());
+    auto bytes =
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(in.data()), in.size());
     if (decode) {
         Bytes decoded;
         if (crlf) {
@@ -214,7 +221,8 @@ ObjectRef progress_bar() {
 
 }  // namespace
 
-bool cipher_command(const CipherOptions& options, bool decrypt, std::string& data, std::string& error) {
+bool cipher_command(const CipherOptions& options, bool decrypt, std::string& data,
+                    std::string& error) {
     static const std::pair<const char*, const char*> kCiphers[] = {
         {"tea", "Ombrak10.clsKvVeskEncDecTeaA"},
         {"blowfish", "Ombrak10.clsKvVeskEncDecBlowFishA"},
@@ -235,7 +243,8 @@ bool cipher_command(const CipherOptions& options, bool decrypt, std::string& dat
     Bytes bytes(data.begin(), data.end());
     if (!decrypt) {
         envelope->encrypt_envelope(bytes);
-        data = options.base64 ? encoding::base64_encode_lines(bytes) : std::string(bytes.begin(), bytes.end());
+        data = options.base64 ? encoding::base64_encode_lines(bytes)
+                              : std::string(bytes.begin(), bytes.end());
         return true;
     }
     if (options.base64) {
@@ -255,7 +264,8 @@ bool cipher_command(const CipherOptions& options, bool decrypt, std::string& dat
         case DecryptStatus::SizeError:
             error = "wrong key, or not a " + options.cipher + " ciphertext (size check failed)";
             return false;
-        case DecryptStatus::Failed: break;
+        case DecryptStatus::Failed:
+            break;
     }
     error = "decryption was interrupted";
     return false;

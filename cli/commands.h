@@ -29,6 +29,7 @@ struct CipherOptions {
 
 /// Encrypts or decrypts `data` in place exactly as EncryptFile / DecryptFile write it. Returns
 /// false with a message in `error` when the input cannot be decrypted.
-bool cipher_command(const CipherOptions& options, bool decrypt, std::string& data, std::string& error);
+bool cipher_command(const CipherOptions& options, bool decrypt, std::string& data,
+                    std::string& error);
 
 }  // namespace ombrak::cli

@@ -111,18 +111,25 @@ Variant value_from_json(const Json& j, const ObjectNames& names) {
 
 Json value_to_json(const Variant& v, ObjectNames& names) {
     switch (v.type()) {
-        case VarType::Empty: return Json{{"empty", true}};
-        case VarType::Missing: return Json{{"missing", true}};
-        case VarType::Bool: return Json{{"bool", v.get<bool>()}};
-        case VarType::I16: return Json{{"i16", v.get<std::int16_t>()}};
-        case VarType::I32: return Json{{"i32", v.get<std::int32_t>()}};
-        case VarType::F64: return Json{{"f64", v.get<double>()}};
+        case VarType::Empty:
+            return Json{{"empty", true}};
+        case VarType::Missing:
+            return Json{{"missing", true}};
+        case VarType::Bool:
+            return Json{{"bool", v.get<bool>()}};
+        case VarType::I16:
+            return Json{{"i16", v.get<std::int16_t>()}};
+        case VarType::I32:
+            return Json{{"i32", v.get<std::int32_t>()}};
+        case VarType::F64:
+            return Json{{"f64", v.get<double>()}};
         case VarType::Text: {
             const Text& t = v.get<Text>();
             if (!has_lone_surrogate(t)) return Json{{"text", text_to_utf8(t)}};
             std::string hex;
             for (char16_t u : t) {
-                std::uint8_t be[2] = {static_cast<std::uint8_t>(u >> 8), static_cast<std::uint8_t>(u)};
+                std::uint8_t be[2] = {static_cast<std::uint8_t>(u >> 8),
+                                      static_cast<std::uint8_t>(u)};
                 hex += hex_of(be, 2);
             }
             return Json{{"u16", hex}};

@@ -19,14 +19,14 @@ struct Malformed : std::runtime_error {
 
 /// The objects a script can name: its own names, and "#k" for objects it was shown unnamed.
 class ObjectNames {
-public:
+  public:
     void bind(const std::string& name, ObjectRef obj) { objects_[name] = std::move(obj); }
     /// The object of that name; raises error 424 when there is none.
     ObjectRef find(const std::string& name) const;
     /// The name to show an object by, naming it "#k" on first sight.
     std::string name_of(const ObjectRef& obj);
 
-private:
+  private:
     std::map<std::string, ObjectRef> objects_;
     int unnamed_ = 0;
 };

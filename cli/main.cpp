@@ -38,7 +38,8 @@ bool write_output(const std::string& path, const std::string& data, const std::s
         std::fwrite(data.data(), 1, data.size(), stdout);
         if (std::fflush(stdout) == 0) return true;
     } else if (ombrak::write_file_replacing(
-                   path, std::span(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()))) {
+                   path,
+                   std::span(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()))) {
         return true;
     }
     std::cerr << "ombrak10: " << verb << ": cannot write '" << (path.empty() ? "-" : path) << "'\n";
@@ -56,7 +57,8 @@ int main(int argc, char** argv) {
 
     std::string progid;
     bool describe_json = false;
-    auto* describe = app.add_subcommand("describe", "Show a class's members (all classes without PROGID)");
+    auto* describe =
+        app.add_subcommand("describe", "Show a class's members (all classes without PROGID)");
     describe->add_option("PROGID", progid, "Programmatic name or class name");
     describe->add_flag("--json", describe_json, "Print the type description as JSON");
 
@@ -65,7 +67,8 @@ int main(int argc, char** argv) {
     std::string b64_file = "-";
     auto* base64 = app.add_subcommand("base64", "Base64 encode or decode FILE (or standard input)");
     base64->add_flag("-d,--decode", b64_decode, "Decode");
-    base64->add_option("-w,--wrap", b64_cols, "Wrap encoded lines after COLS characters (0: no wrap)")
+    base64
+        ->add_option("-w,--wrap", b64_cols, "Wrap encoded lines after COLS characters (0: no wrap)")
         ->check(CLI::NonNegativeNumber);
     base64->add_flag("--crlf", b64_crlf,
                      "The library's own form: lines of 76 characters with CR LF; decoding by its "
@@ -77,18 +80,21 @@ int main(int argc, char** argv) {
     CLI::App* cipher_commands[2];
     const char* verbs[2] = {"encrypt", "decrypt"};
     for (int i = 0; i < 2; ++i) {
-        auto* c = app.add_subcommand(verbs[i], std::string(i ? "Decrypt" : "Encrypt") +
-                                                   " a file (or standard input) with the library's envelope");
+        auto* c = app.add_subcommand(verbs[i],
+                                     std::string(i ? "Decrypt" : "Encrypt") +
+                                         " a file (or standard input) with the library's envelope");
         c->add_option("--cipher", cipher.cipher, "tea, blowfish or des")
             ->required()
             ->check(CLI::IsMember({"tea", "blowfish", "des"}));
         auto* k = c->add_option("--key", cipher.key, "The key text");
-        auto* kf = c->add_option("--key-file", key_file, "Read the key from the first line of a file");
+        auto* kf =
+            c->add_option("--key-file", key_file, "Read the key from the first line of a file");
         auto* ke = c->add_option("--key-env", key_env, "Read the key from an environment variable");
         k->excludes(kf)->excludes(ke);
         kf->excludes(ke);
-        c->add_flag("--base64", cipher.base64,
-                    i ? "The input is Base64 text" : "Write Base64 text (76-character lines, CR LF)");
+        c->add_flag(
+            "--base64", cipher.base64,
+            i ? "The input is Base64 text" : "Write Base64 text (76-character lines, CR LF)");
         c->add_option("-o,--output", cipher_out, "Output file (default: standard output)");
         c->add_option("IN", cipher_in, "Input file, - for standard input");
         cipher_commands[i] = c;
@@ -135,13 +141,15 @@ int main(int argc, char** argv) {
         if (!*cipher_commands[i]) continue;
         const std::string verb = verbs[i];
         if (cipher.key.empty() && key_file.empty() && key_env.empty()) {
-            std::cerr << "ombrak10: " << verb << ": give a key with --key, --key-file or --key-env\n";
+            std::cerr << "ombrak10: " << verb
+                      << ": give a key with --key, --key-file or --key-env\n";
             return 2;
         }
         if (!key_file.empty()) {
             std::ifstream f(key_file, std::ios::binary);
             if (!f) {
-                std::cerr << "ombrak10: " << verb << ": cannot read key file '" << key_file << "'\n";
+                std::cerr << "ombrak10: " << verb << ": cannot read key file '" << key_file
+                          << "'\n";
                 return 1;
             }
             std::getline(f, cipher.key);  // the first line, without its line end
@@ -150,7 +158,8 @@ int main(int argc, char** argv) {
         if (!key_env.empty()) {
             const char* v = std::getenv(key_env.c_str());
             if (!v) {
-                std::cerr << "ombrak10: " << verb << ": environment variable " << key_env << " is not set\n";
+                std::cerr << "ombrak10: " << verb << ": environment variable " << key_env
+                          << " is not set\n";
                 return 1;
             }
             cipher.key = v;

@@ -30,7 +30,7 @@ struct StepLog {
 // A host object that accepts any call by name and records it. It can write a number into the
 // first by-reference argument of every call, or fail every call with error 438.
 class Recorder final : public Object {
-public:
+  public:
     Recorder(std::string name, std::optional<std::int32_t> write, bool fail, ObjectNames& names,
              StepLog& log)
         : name_(std::move(name)), write_(write), fail_(fail), names_(names), log_(log) {}
@@ -56,7 +56,7 @@ public:
         return Variant();
     }
 
-private:
+  private:
     std::string name_;
     std::optional<std::int32_t> write_;
     bool fail_;
@@ -66,13 +66,13 @@ private:
 
 // What an object's events reach: the recorder, logged as an event.
 class EventSink final : public Object {
-public:
+  public:
     EventSink(std::shared_ptr<Recorder> r, StepLog& log) : recorder_(std::move(r)), log_(log) {}
     Variant invoke(std::string_view member, MemberKind, std::span<ArgRef> args) override {
         return recorder_->receive(member, args, log_.events);
     }
 
-private:
+  private:
     std::shared_ptr<Recorder> recorder_;
     StepLog& log_;
 };
@@ -85,7 +85,7 @@ const std::string& string_field(const Json& step, const char* key) {
 }
 
 class ScriptHost {
-public:
+  public:
     ScriptHost() {
         set_report_handler([this](const Report& r) {
             log_.reports.push_back(Json{{"number", r.number},
@@ -94,23 +94,31 @@ public:
                                         {"place", r.place}});
         });
     }
-    ~ScriptHost() { set_report_handler(nullptr); }
+    // A script's settings last until it changes them, and end with it.
+    ~ScriptHost() {
+        set_report_handler(nullptr);
+        set_zero_random(false);
+        set_code_page(initial_code_page_);
+    }
 
     Json step(const Json& s) {
         log_ = StepLog{};
         if (!s.is_object()) throw Malformed("a step is a JSON object");
         if (s.contains("call")) return call(s);
-        if (s.contains("new")) return simple([&] {
-            const std::string& name = string_field(s, "new");
-            names_.bind(name, create_object(string_field(s, "progid")));
-        });
+        if (s.contains("new"))
+            return simple([&] {
+                const std::string& name = string_field(s, "new");
+                names_.bind(name, create_object(string_field(s, "progid")));
+            });
         if (s.contains("recorder")) return recorder(s);
-        if (s.contains("connect")) return simple([&] {
-            ObjectRef source = names_.find(string_field(s, "connect"));
-            auto rec = std::dynamic_pointer_cast<Recorder>(names_.find(string_field(s, "sink")));
-            if (!rec) raise_runtime(RuntimeError::ObjectRequired);
-            source->connect(std::make_shared<EventSink>(rec, log_));
-        });
+        if (s.contains("connect"))
+            return simple([&] {
+                ObjectRef source = names_.find(string_field(s, "connect"));
+                auto rec =
+                    std::dynamic_pointer_cast<Recorder>(names_.find(string_field(s, "sink")));
+                if (!rec) raise_runtime(RuntimeError::ObjectRequired);
+                source->connect(std::make_shared<EventSink>(rec, log_));
+            });
         if (s.contains("codepage")) {
             if (!s["codepage"].is_number_integer()) throw Malformed("\"codepage\" wants a number");
             int cp = s["codepage"].get<int>();
@@ -127,7 +135,7 @@ public:
         throw Malformed("no known step");
     }
 
-private:
+  private:
     template <class F>
     Json simple(F&& f) {
         try {
@@ -168,11 +176,16 @@ private:
         MemberKind kind = MemberKind::Method;
         if (s.contains("kind")) {
             const std::string& k = string_field(s, "kind");
-            if (k == "method") kind = MemberKind::Method;
-            else if (k == "get") kind = MemberKind::Get;
-            else if (k == "let") kind = MemberKind::Let;
-            else if (k == "set") kind = MemberKind::Set;
-            else throw Malformed("unknown kind '" + k + "'");
+            if (k == "method")
+                kind = MemberKind::Method;
+            else if (k == "get")
+                kind = MemberKind::Get;
+            else if (k == "let")
+                kind = MemberKind::Let;
+            else if (k == "set")
+                kind = MemberKind::Set;
+            else
+                throw Malformed("unknown kind '" + k + "'");
         }
         const Json none = Json::array();
         const Json& args = s.contains("args") ? s["args"] : none;
@@ -223,7 +236,8 @@ private:
         Json out;
         out["result"] = value_to_json(result, names_);
         Json shown = Json::array();
-        for (std::size_t i = 0; i < args.size(); ++i) shown.push_back(value_to_json(values[i], names_));
+        for (std::size_t i = 0; i < args.size(); ++i)
+            shown.push_back(value_to_json(values[i], names_));
         out["args"] = shown;
         if (!named.empty()) {
             Json n = Json::object();
@@ -240,6 +254,7 @@ private:
 
     ObjectNames names_;
     StepLog log_;
+    int initial_code_page_ = code_page();
 };
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The catalogue's explicit list of classes, in catalogue order. A class is listed here when it
 // is built.
-#include "frame/catalogue_list.h"
 #include "ombrak/ciphers/classes.h"
+
+#include "frame/catalogue_list.h"
 #include "ombrak/encoding/base64_class.h"
 #include "ombrak/frame/root_class.h"
 

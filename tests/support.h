@@ -10,18 +10,17 @@
 
 /// Expects `expr` to raise a library error with the given number (and, for run-time errors, its
 /// standard description).
-#define EXPECT_ERROR(expr, num)                                                   \
-    do {                                                                          \
-        try {                                                                     \
-            (void)(expr);                                                         \
-            ADD_FAILURE() << #expr " raised nothing, expected error " << (num);   \
-        } catch (const ::ombrak::Error& e_) {                                     \
-            EXPECT_EQ(e_.number(), (num)) << e_.description();                    \
-            if ((num) > 0 && (num) != 326) {                                      \
-                EXPECT_EQ(e_.description(),                                       \
-                          ::ombrak::runtime_description(                          \
-                              static_cast<::ombrak::RuntimeError>(num)));         \
-            }                                                                     \
-            EXPECT_EQ(e_.source(), "Ombrak10");                                   \
-        }                                                                         \
+#define EXPECT_ERROR(expr, num)                                                             \
+    do {                                                                                    \
+        try {                                                                               \
+            (void)(expr);                                                                   \
+            ADD_FAILURE() << #expr " raised nothing, expected error " << (num);             \
+        } catch (const ::ombrak::Error& e_) {                                               \
+            EXPECT_EQ(e_.number(), (num)) << e_.description();                              \
+            if ((num) > 0 && (num) != 326) {                                                \
+                EXPECT_EQ(e_.description(), ::ombrak::runtime_description(                  \
+                                                static_cast<::ombrak::RuntimeError>(num))); \
+            }                                                                               \
+            EXPECT_EQ(e_.source(), "Ombrak10");                                             \
+        }                                                                                   \
     } while (0)

@@ -1,10 +1,10 @@
 // Blowfish kernel.
 #include "ombrak/ciphers/blowfish.h"
 
+#include <cstring>
+
 #include "ciphers/blowfish_tables.h"
 #include "ombrak/ciphers/block.h"
-
-#include <cstring>
 
 namespace ombrak::ciphers {
 
@@ -71,7 +71,7 @@ void BlowfishKernel::expand(const std::uint32_t key_words[18]) noexcept {
 // Two rounds per step. Each P word is XORed into the half that is not waiting for F, so only
 // F and one XOR lie on the chain from round to round.
 [[gnu::always_inline]] inline void BlowfishKernel::encrypt(std::uint32_t& l0,
-                                                          std::uint32_t& r0) const noexcept {
+                                                           std::uint32_t& r0) const noexcept {
     std::uint32_t l = l0 ^ p_[0], r = r0;
 #pragma GCC unroll 8
     for (int i = 0; i < 16; i += 2) {
@@ -99,17 +99,11 @@ void BlowfishKernel::decrypt(std::uint32_t& l0, std::uint32_t& r0) const noexcep
 }
 
 void BlowfishKernel::encrypt_block(std::uint8_t* b) const noexcept {
-    std::uint32_t l = load_be32(b), r = load_be32(b + 4);
-    encrypt(l, r);
-    store_be32(b, l);
-    store_be32(b + 4, r);
+    on_words(b, [this](std::uint32_t& l, std::uint32_t& r) { encrypt(l, r); });
 }
 
 void BlowfishKernel::decrypt_block(std::uint8_t* b) const noexcept {
-    std::uint32_t l = load_be32(b), r = load_be32(b + 4);
-    decrypt(l, r);
-    store_be32(b, l);
-    store_be32(b + 4, r);
+    on_words(b, [this](std::uint32_t& l, std::uint32_t& r) { decrypt(l, r); });
 }
 
 void BlowfishKernel::decrypt_ecb(std::uint8_t* data, std::size_t blocks) const noexcept {
@@ -137,16 +131,7 @@ void BlowfishKernel::decrypt_ecb(std::uint8_t* data, std::size_t blocks) const n
 
 void BlowfishKernel::cbc_encrypt(std::uint8_t* data, std::size_t blocks,
                                  std::uint8_t* chain) const noexcept {
-    std::uint32_t cl = load_be32(chain), cr = load_be32(chain + 4);
-    for (std::size_t i = 0; i < blocks; ++i, data += 8) {
-        cl ^= load_be32(data);
-        cr ^= load_be32(data + 4);
-        encrypt(cl, cr);
-        store_be32(data, cl);
-        store_be32(data + 4, cr);
-    }
-    store_be32(chain, cl);
-    store_be32(chain + 4, cr);
+    cbc_encrypt_words(*this, data, blocks, chain);
 }
 
 void BlowfishKernel::cbc_decrypt(std::uint8_t* data, std::size_t blocks,

@@ -28,7 +28,8 @@ void clsKvVeskEncDecBlowFishA::Key(const Text& value) {
     Bytes bytes = ansi_from_text(value);
     // The key bytes are read in a cycle of as many bytes as the text has characters; with no
     // character there is no first byte to read.
-    if (value.empty() || bytes.size() < value.size()) raise_runtime(RuntimeError::SubscriptOutOfRange);
+    if (value.empty() || bytes.size() < value.size())
+        raise_runtime(RuntimeError::SubscriptOutOfRange);
     std::uint32_t words[18];
     ciphers::BlowfishKernel::pack_key(bytes.data(), value.size(), words);
     kernel_.expand(words);

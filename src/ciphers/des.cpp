@@ -72,7 +72,9 @@ constexpr bool expansion_is_regular() {
 static_assert(expansion_is_regular());
 
 // Bit n (1-based, 1 = most significant) of a w-bit value.
-constexpr std::uint64_t bit(std::uint64_t v, int n, int w) { return (v >> (w - n)) & 1; }
+constexpr std::uint64_t bit(std::uint64_t v, int n, int w) {
+    return (v >> (w - n)) & 1;
+}
 
 // The output of S-box j for a 6-bit input, through P: a 32-bit word.
 constexpr std::array<std::array<std::uint32_t, 64>, 8> make_sp() {
@@ -82,7 +84,8 @@ constexpr std::array<std::array<std::uint32_t, 64>, 8> make_sp() {
             int row = ((g >> 4) & 2) | (g & 1), col = (g >> 1) & 15;
             std::uint32_t s = static_cast<std::uint32_t>(kS[j][row][col]) << (28 - 4 * j);
             std::uint32_t p = 0;
-            for (int i = 1; i <= 32; ++i) p |= static_cast<std::uint32_t>(bit(s, kP[i - 1], 32)) << (32 - i);
+            for (int i = 1; i <= 32; ++i)
+                p |= static_cast<std::uint32_t>(bit(s, kP[i - 1], 32)) << (32 - i);
             t[j][g] = p;
         }
     }
@@ -141,8 +144,9 @@ inline void store_be64(std::uint8_t* p, std::uint64_t v) {
 // groups 6, 4, 2, 0 in its bytes and rotl(R, 1) groups 7, 5, 3, 1.
 inline std::uint32_t feistel(std::uint32_t r, std::uint32_t k_even, std::uint32_t k_odd) {
     std::uint32_t a = std::rotr(r, 3) ^ k_even, b = std::rotl(r, 1) ^ k_odd;
-    return kSP[0][(a >> 24) & 63] ^ kSP[2][(a >> 16) & 63] ^ kSP[4][(a >> 8) & 63] ^ kSP[6][a & 63] ^
-           kSP[1][(b >> 24) & 63] ^ kSP[3][(b >> 16) & 63] ^ kSP[5][(b >> 8) & 63] ^ kSP[7][b & 63];
+    return kSP[0][(a >> 24) & 63] ^ kSP[2][(a >> 16) & 63] ^ kSP[4][(a >> 8) & 63] ^
+           kSP[6][a & 63] ^ kSP[1][(b >> 24) & 63] ^ kSP[3][(b >> 16) & 63] ^
+           kSP[5][(b >> 8) & 63] ^ kSP[7][b & 63];
 }
 
 }  // namespace
@@ -152,12 +156,15 @@ DesKernel::DesKernel() noexcept {
     set_key(zero);
 }
 
-DesKernel::~DesKernel() { wipe(keys_, sizeof keys_); }
+DesKernel::~DesKernel() {
+    wipe(keys_, sizeof keys_);
+}
 
 void DesKernel::set_key(const std::uint8_t key[8]) noexcept {
     std::uint64_t k = load_be64(key), cd = 0;
     for (int i = 1; i <= 56; ++i) cd |= bit(k, kPC1[i - 1], 64) << (56 - i);
-    std::uint32_t c = static_cast<std::uint32_t>(cd >> 28), d = static_cast<std::uint32_t>(cd & 0xFFFFFFF);
+    std::uint32_t c = static_cast<std::uint32_t>(cd >> 28),
+                  d = static_cast<std::uint32_t>(cd & 0xFFFFFFF);
     for (int round = 0; round < 16; ++round) {
         for (int s = 0; s < kShifts[round]; ++s) {
             c = ((c << 1) | (c >> 27)) & 0xFFFFFFF;
@@ -169,8 +176,10 @@ void DesKernel::set_key(const std::uint8_t key[8]) noexcept {
         for (int j = 0; j < 8; ++j) {
             std::uint32_t group = static_cast<std::uint32_t>(sub >> (42 - 6 * j)) & 63;
             // Groups 0, 2, 4, 6 go to bytes 3, 2, 1, 0 of one word; 1, 3, 5, 7 likewise.
-            if (j % 2 == 0) even |= group << (24 - 4 * j);
-            else odd |= group << (24 - 4 * (j - 1));
+            if (j % 2 == 0)
+                even |= group << (24 - 4 * j);
+            else
+                odd |= group << (24 - 4 * (j - 1));
         }
         keys_[2 * round] = even;
         keys_[2 * round + 1] = odd;
@@ -189,8 +198,12 @@ std::uint64_t DesKernel::crypt(std::uint64_t block) const noexcept {
     return permute(kFPTable, (static_cast<std::uint64_t>(r) << 32) | l);
 }
 
-void DesKernel::encrypt_block(std::uint8_t* b) const noexcept { store_be64(b, crypt<false>(load_be64(b))); }
-void DesKernel::decrypt_block(std::uint8_t* b) const noexcept { store_be64(b, crypt<true>(load_be64(b))); }
+void DesKernel::encrypt_block(std::uint8_t* b) const noexcept {
+    store_be64(b, crypt<false>(load_be64(b)));
+}
+void DesKernel::decrypt_block(std::uint8_t* b) const noexcept {
+    store_be64(b, crypt<true>(load_be64(b)));
+}
 
 void DesKernel::decrypt_ecb(std::uint8_t* data, std::size_t blocks) const noexcept {
     std::size_t i = 0;
@@ -209,7 +222,8 @@ void DesKernel::decrypt_ecb(std::uint8_t* data, std::size_t blocks) const noexce
             r1 ^= feistel(l1, kb[0], kb[1]);
         }
         store_be64(data + 8 * i, permute(kFPTable, (static_cast<std::uint64_t>(r0) << 32) | l0));
-        store_be64(data + 8 * i + 8, permute(kFPTable, (static_cast<std::uint64_t>(r1) << 32) | l1));
+        store_be64(data + 8 * i + 8,
+                   permute(kFPTable, (static_cast<std::uint64_t>(r1) << 32) | l1));
     }
     for (; i < blocks; ++i) decrypt_block(data + 8 * i);
 }

@@ -16,7 +16,9 @@ constexpr std::uint32_t kDecryptSum = 0xC6EF3720;  // 32 * delta mod 2^32
 static_assert(kDelta * 32u == kDecryptSum);
 }  // namespace
 
-TeaKernel::~TeaKernel() { wipe(k_, sizeof k_); }
+TeaKernel::~TeaKernel() {
+    wipe(k_, sizeof k_);
+}
 
 void TeaKernel::set_key(const std::uint8_t key[16]) noexcept {
     for (int i = 0; i < 4; ++i) k_[i] = load_be32(key + 4 * i);
@@ -47,27 +49,24 @@ void TeaKernel::decrypt(std::uint32_t& y0, std::uint32_t& z0) const noexcept {
 }
 
 void TeaKernel::encrypt_block(std::uint8_t* b) const noexcept {
-    std::uint32_t y = load_be32(b), z = load_be32(b + 4);
-    encrypt(y, z);
-    store_be32(b, y);
-    store_be32(b + 4, z);
+    on_words(b, [this](std::uint32_t& l, std::uint32_t& r) { encrypt(l, r); });
 }
 
 void TeaKernel::decrypt_block(std::uint8_t* b) const noexcept {
-    std::uint32_t y = load_be32(b), z = load_be32(b + 4);
-    decrypt(y, z);
-    store_be32(b, y);
-    store_be32(b + 4, z);
+    on_words(b, [this](std::uint32_t& l, std::uint32_t& r) { decrypt(l, r); });
 }
 
 void TeaKernel::decrypt_ecb(std::uint8_t* data, std::size_t blocks) const noexcept {
     std::size_t i = 0;
 #if defined(__SSE2__)
-    const __m128i k0 = _mm_set1_epi32(static_cast<int>(k_[0])), k1 = _mm_set1_epi32(static_cast<int>(k_[1]));
-    const __m128i k2 = _mm_set1_epi32(static_cast<int>(k_[2])), k3 = _mm_set1_epi32(static_cast<int>(k_[3]));
+    const __m128i k0 = _mm_set1_epi32(static_cast<int>(k_[0])),
+                  k1 = _mm_set1_epi32(static_cast<int>(k_[1]));
+    const __m128i k2 = _mm_set1_epi32(static_cast<int>(k_[2])),
+                  k3 = _mm_set1_epi32(static_cast<int>(k_[3]));
     auto f = [](__m128i v, __m128i s, __m128i ka, __m128i kb) {
-        return _mm_xor_si128(_mm_xor_si128(_mm_add_epi32(_mm_slli_epi32(v, 4), ka), _mm_add_epi32(v, s)),
-                             _mm_add_epi32(_mm_srli_epi32(v, 5), kb));
+        return _mm_xor_si128(
+            _mm_xor_si128(_mm_add_epi32(_mm_slli_epi32(v, 4), ka), _mm_add_epi32(v, s)),
+            _mm_add_epi32(_mm_srli_epi32(v, 5), kb));
     };
     for (; i + 8 <= blocks; i += 8) {
         alignas(16) std::uint32_t y[8], z[8];
@@ -104,16 +103,7 @@ void TeaKernel::decrypt_ecb(std::uint8_t* data, std::size_t blocks) const noexce
 
 void TeaKernel::cbc_encrypt(std::uint8_t* data, std::size_t blocks,
                             std::uint8_t* chain) const noexcept {
-    std::uint32_t cy = load_be32(chain), cz = load_be32(chain + 4);
-    for (std::size_t i = 0; i < blocks; ++i, data += 8) {
-        cy ^= load_be32(data);
-        cz ^= load_be32(data + 4);
-        encrypt(cy, cz);
-        store_be32(data, cy);
-        store_be32(data + 4, cz);
-    }
-    store_be32(chain, cy);
-    store_be32(chain + 4, cz);
+    cbc_encrypt_words(*this, data, blocks, chain);
 }
 
 void TeaKernel::cbc_decrypt(std::uint8_t* data, std::size_t blocks,

@@ -49,18 +49,18 @@ static_assert(kDecode['/'] == 63 && kDecode['A'] == 0 && kDecode['z'] == 51);
 __attribute__((target("ssse3"))) inline __m128i encode12(const std::uint8_t* p) {
     __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     in = _mm_shuffle_epi8(in, _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10));
-    __m128i hi = _mm_mulhi_epu16(_mm_and_si128(in, _mm_set1_epi32(0x0FC0FC00)),
-                                 _mm_set1_epi32(0x04000040));
-    __m128i lo = _mm_mullo_epi16(_mm_and_si128(in, _mm_set1_epi32(0x003F03F0)),
-                                 _mm_set1_epi32(0x01000010));
+    __m128i hi =
+        _mm_mulhi_epu16(_mm_and_si128(in, _mm_set1_epi32(0x0FC0FC00)), _mm_set1_epi32(0x04000040));
+    __m128i lo =
+        _mm_mullo_epi16(_mm_and_si128(in, _mm_set1_epi32(0x003F03F0)), _mm_set1_epi32(0x01000010));
     __m128i idx = _mm_or_si128(hi, lo);
     // Range: 0 for 26..51, 1..12 for 52..63, 13 for 0..25.
     __m128i range = _mm_subs_epu8(idx, _mm_set1_epi8(51));
-    range = _mm_or_si128(range, _mm_and_si128(_mm_cmpgt_epi8(_mm_set1_epi8(26), idx),
-                                              _mm_set1_epi8(13)));
-    const __m128i offsets = _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
-                                          '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
-                                          '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+    range = _mm_or_si128(range,
+                         _mm_and_si128(_mm_cmpgt_epi8(_mm_set1_epi8(26), idx), _mm_set1_epi8(13)));
+    const __m128i offsets =
+        _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                      '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
     return _mm_add_epi8(idx, _mm_shuffle_epi8(offsets, range));
 }
 
@@ -117,8 +117,10 @@ bool have_ssse3() {
 
 template <class Char>
 void store_pair(Char* out, std::uint32_t bits12) {
-    if constexpr (sizeof(Char) == 1) std::memcpy(out, &kPairs8[bits12], 2);
-    else std::memcpy(out, &kPairs16[bits12], 4);
+    if constexpr (sizeof(Char) == 1)
+        std::memcpy(out, &kPairs8[bits12], 2);
+    else
+        std::memcpy(out, &kPairs16[bits12], 4);
 }
 
 // Encodes n bytes (any count) without line breaks; `avail` bytes from `in` may be read.
@@ -132,7 +134,8 @@ template <class Char, bool Simd>
 #endif
     (void)avail;
     for (; i + 3 <= n; i += 3, out += 4) {
-        std::uint32_t v = (std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) | in[i + 2];
+        std::uint32_t v =
+            (std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) | in[i + 2];
         store_pair(out, v >> 12);
         store_pair(out + 2, v & 0xFFF);
     }
@@ -183,10 +186,12 @@ void encode_lines_scalar(std::span<const std::uint8_t> in, Char* out) {
 
 #if OMBRAK_BASE64_SSSE3
 template <class Char>
-__attribute__((target("ssse3"))) void encode_lines_ssse3(std::span<const std::uint8_t> in, Char* out) {
+__attribute__((target("ssse3"))) void encode_lines_ssse3(std::span<const std::uint8_t> in,
+                                                         Char* out) {
     encode_lines<Char, true>(in, out);
 }
-__attribute__((target("ssse3"))) void encode_flat_ssse3(std::span<const std::uint8_t> in, char* out) {
+__attribute__((target("ssse3"))) void encode_flat_ssse3(std::span<const std::uint8_t> in,
+                                                        char* out) {
     encode_run<char, true>(in.data(), in.size(), in.size(), out);
 }
 #endif

@@ -76,7 +76,9 @@ bool code_page_supported(int cp) noexcept {
     return false;
 }
 
-int code_page() noexcept { return active().load(); }
+int code_page() noexcept {
+    return active().load();
+}
 
 bool set_code_page(int cp) noexcept {
     if (!code_page_supported(cp)) return false;

@@ -187,16 +187,9 @@ const char16_t kCodePage1258[128] = {
 // clang-format on
 
 const CodePageTable kCodePages[] = {
-    {874, kCodePage874},
-    {1250, kCodePage1250},
-    {1251, kCodePage1251},
-    {1252, kCodePage1252},
-    {1253, kCodePage1253},
-    {1254, kCodePage1254},
-    {1255, kCodePage1255},
-    {1256, kCodePage1256},
-    {1257, kCodePage1257},
-    {1258, kCodePage1258},
+    {874, kCodePage874},   {1250, kCodePage1250}, {1251, kCodePage1251}, {1252, kCodePage1252},
+    {1253, kCodePage1253}, {1254, kCodePage1254}, {1255, kCodePage1255}, {1256, kCodePage1256},
+    {1257, kCodePage1257}, {1258, kCodePage1258},
 };
 const std::size_t kCodePageCount = 10;
 

@@ -35,7 +35,7 @@ std::string library_folder() {
 }
 
 class AppInfo final : public Object {
-public:
+  public:
     Text Title() { return u"Ombrak10"; }
     Text EXEName() { return u"ombrak10"; }
     Text Path() { return utf8_to_text(library_folder()); }
@@ -51,27 +51,24 @@ public:
 
     static const ClassInfo& info() {
         using namespace binding;
-        static const ClassInfo k{"App",
-                                 {get<&AppInfo::Title>("Title"),
-                                  get<&AppInfo::EXEName>("EXEName"),
-                                  get<&AppInfo::Path>("Path"),
-                                  get<&AppInfo::Major>("Major"),
-                                  get<&AppInfo::Minor>("Minor"),
-                                  get<&AppInfo::Revision>("Revision"),
-                                  get<&AppInfo::Comments>("Comments"),
-                                  get<&AppInfo::CompanyName>("CompanyName"),
-                                  get<&AppInfo::FileDescription>("FileDescription"),
-                                  get<&AppInfo::LegalCopyright>("LegalCopyright"),
-                                  get<&AppInfo::LegalTrademarks>("LegalTrademarks"),
-                                  get<&AppInfo::ProductName>("ProductName")},
-                                 std::nullopt};
+        static const ClassInfo k{
+            "App",
+            {get<&AppInfo::Title>("Title"), get<&AppInfo::EXEName>("EXEName"),
+             get<&AppInfo::Path>("Path"), get<&AppInfo::Major>("Major"),
+             get<&AppInfo::Minor>("Minor"), get<&AppInfo::Revision>("Revision"),
+             get<&AppInfo::Comments>("Comments"), get<&AppInfo::CompanyName>("CompanyName"),
+             get<&AppInfo::FileDescription>("FileDescription"),
+             get<&AppInfo::LegalCopyright>("LegalCopyright"),
+             get<&AppInfo::LegalTrademarks>("LegalTrademarks"),
+             get<&AppInfo::ProductName>("ProductName")},
+            std::nullopt};
         return k;
     }
     const ClassInfo* class_info() const override { return &info(); }
 };
 
 class ErrObject final : public Object {
-public:
+  public:
     explicit ErrObject(Error e) : e_(std::move(e)) {}
     std::int32_t Number() { return e_.number(); }
     Text Source() { return utf8_to_text(e_.source()); }
@@ -79,16 +76,16 @@ public:
 
     static const ClassInfo& info() {
         using namespace binding;
-        static const ClassInfo k{"ErrObject",
-                                 {get<&ErrObject::Number>("Number"),
-                                  get<&ErrObject::Source>("Source"),
-                                  get<&ErrObject::Description>("Description")},
-                                 std::nullopt};
+        static const ClassInfo k{
+            "ErrObject",
+            {get<&ErrObject::Number>("Number"), get<&ErrObject::Source>("Source"),
+             get<&ErrObject::Description>("Description")},
+            std::nullopt};
         return k;
     }
     const ClassInfo* class_info() const override { return &info(); }
 
-private:
+  private:
     Error e_;
 };
 
@@ -112,12 +109,13 @@ Variant get_property(const Variant& obj, const char* name) {
 
 // The about box accepts the call; a library without a user interface has nothing to show.
 class clsKvTessel10A final : public Object {
-public:
+  public:
     void AppAboutKvts(Variant) {}
     static const ClassInfo& info() {
         using namespace binding;
         static const ClassInfo k{
-            "clsKvTessel10A", {method<&clsKvTessel10A::AppAboutKvts>("AppAboutKvts", {arg("oApp")})},
+            "clsKvTessel10A",
+            {method<&clsKvTessel10A::AppAboutKvts>("AppAboutKvts", {arg("oApp")})},
             std::nullopt};
         return k;
     }
@@ -126,13 +124,12 @@ public:
 
 // The error reporter keeps each report and forwards it to the host's handler.
 class clsKvtsErrorHandlerA final : public Object {
-public:
-    void ErrorHandlerMessageKv(Variant&, Variant& err, Variant&, Variant& place, Variant&,
-                               Variant&, Variant&, Variant) {
-        Report r{to_i32(get_property(err, "Number")),
-                 text_to_utf8(to_text(get_property(err, "Source"))),
-                 text_to_utf8(to_text(get_property(err, "Description"))),
-                 text_to_utf8(to_text(place))};
+  public:
+    void ErrorHandlerMessageKv(Variant&, Variant& err, Variant&, Variant& place, Variant&, Variant&,
+                               Variant&, Variant) {
+        Report r{
+            to_i32(get_property(err, "Number")), text_to_utf8(to_text(get_property(err, "Source"))),
+            text_to_utf8(to_text(get_property(err, "Description"))), text_to_utf8(to_text(place))};
         std::function<void(const Report&)> handler;
         {
             ReportStore& store = reports();
@@ -243,8 +240,12 @@ const ClassInfo* find_class(std::string_view name) {
     return nullptr;
 }
 
-ObjectRef make_app_info() { return std::make_shared<AppInfo>(); }
-ObjectRef make_error_object(const Error& e) { return std::make_shared<ErrObject>(e); }
+ObjectRef make_app_info() {
+    return std::make_shared<AppInfo>();
+}
+ObjectRef make_error_object(const Error& e) {
+    return std::make_shared<ErrObject>(e);
+}
 
 void set_report_handler(std::function<void(const Report&)> handler) {
     ReportStore& store = reports();
@@ -263,10 +264,10 @@ std::vector<Report> take_reports() {
 void report_error(const Error& e, std::string_view place) {
     ObjectRef reporter = create_object(kErrorReporterProgId);
     Variant app(make_app_info()), err(make_error_object(e)), message{Text()},
-        where{utf8_to_text(place)}, flags{std::int32_t{0}}, extra{Text()},
-        options{std::int32_t{0}}, reserved = Variant::missing();
-    ArgRef args[] = {{&app}, {&err}, {&message}, {&where}, {&flags}, {&extra}, {&options},
-                     {&reserved, false}};
+        where{utf8_to_text(place)}, flags{std::int32_t{0}}, extra{Text()}, options{std::int32_t{0}},
+        reserved = Variant::missing();
+    ArgRef args[] = {{&app},   {&err},   {&message}, {&where},
+                     {&flags}, {&extra}, {&options}, {&reserved, false}};
     reporter->invoke("ErrorHandlerMessageKv", MemberKind::Method, args);
 }
 

@@ -13,20 +13,34 @@ Error::Error(std::int32_t number, std::string source, std::string description)
 
 const char* runtime_description(RuntimeError e) noexcept {
     switch (e) {
-        case RuntimeError::InvalidCall: return "Invalid procedure call or argument";
-        case RuntimeError::Overflow: return "Overflow";
-        case RuntimeError::SubscriptOutOfRange: return "Subscript out of range";
-        case RuntimeError::DivisionByZero: return "Division by zero";
-        case RuntimeError::TypeMismatch: return "Type mismatch";
-        case RuntimeError::FileNotFound: return "File not found";
-        case RuntimeError::FileAccess: return "Path/File access error";
-        case RuntimeError::ObjectNotSet: return "Object variable or With block variable not set";
-        case RuntimeError::ObjectRequired: return "Object required";
-        case RuntimeError::ResourceNotFound: return "Resource not found";
-        case RuntimeError::CannotCreateObject: return "ActiveX component can't create object";
-        case RuntimeError::NotSupported: return "Object doesn't support this property or method";
-        case RuntimeError::NamedArgumentNotFound: return "Named argument not found";
-        case RuntimeError::ArgumentNotOptional: return "Argument not optional";
+        case RuntimeError::InvalidCall:
+            return "Invalid procedure call or argument";
+        case RuntimeError::Overflow:
+            return "Overflow";
+        case RuntimeError::SubscriptOutOfRange:
+            return "Subscript out of range";
+        case RuntimeError::DivisionByZero:
+            return "Division by zero";
+        case RuntimeError::TypeMismatch:
+            return "Type mismatch";
+        case RuntimeError::FileNotFound:
+            return "File not found";
+        case RuntimeError::FileAccess:
+            return "Path/File access error";
+        case RuntimeError::ObjectNotSet:
+            return "Object variable or With block variable not set";
+        case RuntimeError::ObjectRequired:
+            return "Object required";
+        case RuntimeError::ResourceNotFound:
+            return "Resource not found";
+        case RuntimeError::CannotCreateObject:
+            return "ActiveX component can't create object";
+        case RuntimeError::NotSupported:
+            return "Object doesn't support this property or method";
+        case RuntimeError::NamedArgumentNotFound:
+            return "Named argument not found";
+        case RuntimeError::ArgumentNotOptional:
+            return "Argument not optional";
         case RuntimeError::WrongArgumentCount:
             return "Wrong number of arguments or invalid property assignment";
     }

@@ -11,7 +11,9 @@
 
 namespace ombrak {
 
-std::string native_path(const Text& path) { return text_to_utf8(path); }
+std::string native_path(const Text& path) {
+    return text_to_utf8(path);
+}
 
 bool file_length_readable(const std::string& path) noexcept {
     struct stat st;
@@ -52,8 +54,10 @@ bool write_file_replacing(const std::string& path, std::span<const std::uint8_t>
         while (ok && done < data.size()) {
             ssize_t n = ::write(fd, data.data() + done, data.size() - done);
             if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) ok = false;
-            else done += static_cast<std::size_t>(n);
+            if (n <= 0)
+                ok = false;
+            else
+                done += static_cast<std::size_t>(n);
         }
         // Keep the permissions an ordinary new file would get.
         mode_t mask = ::umask(0);

@@ -9,25 +9,38 @@ namespace ombrak {
 
 const char* kind_name(MemberKind k) noexcept {
     switch (k) {
-        case MemberKind::Method: return "method";
-        case MemberKind::Get: return "get";
-        case MemberKind::Let: return "let";
-        case MemberKind::Set: return "set";
+        case MemberKind::Method:
+            return "method";
+        case MemberKind::Get:
+            return "get";
+        case MemberKind::Let:
+            return "let";
+        case MemberKind::Set:
+            return "set";
     }
     return "?";
 }
 
 const char* decl_type_name(DeclType t) noexcept {
     switch (t) {
-        case DeclType::None: return "none";
-        case DeclType::Any: return "variant";
-        case DeclType::Bool: return "bool";
-        case DeclType::I16: return "i16";
-        case DeclType::I32: return "i32";
-        case DeclType::F64: return "f64";
-        case DeclType::Text: return "text";
-        case DeclType::Bytes: return "bytes";
-        case DeclType::Object: return "object";
+        case DeclType::None:
+            return "none";
+        case DeclType::Any:
+            return "variant";
+        case DeclType::Bool:
+            return "bool";
+        case DeclType::I16:
+            return "i16";
+        case DeclType::I32:
+            return "i32";
+        case DeclType::F64:
+            return "f64";
+        case DeclType::Text:
+            return "text";
+        case DeclType::Bytes:
+            return "bytes";
+        case DeclType::Object:
+            return "object";
     }
     return "?";
 }
@@ -36,14 +49,22 @@ namespace {
 
 VarType var_type(DeclType t) {
     switch (t) {
-        case DeclType::Bool: return VarType::Bool;
-        case DeclType::I16: return VarType::I16;
-        case DeclType::I32: return VarType::I32;
-        case DeclType::F64: return VarType::F64;
-        case DeclType::Text: return VarType::Text;
-        case DeclType::Bytes: return VarType::Bytes;
-        case DeclType::Object: return VarType::Object;
-        default: return VarType::Empty;  // no conversion
+        case DeclType::Bool:
+            return VarType::Bool;
+        case DeclType::I16:
+            return VarType::I16;
+        case DeclType::I32:
+            return VarType::I32;
+        case DeclType::F64:
+            return VarType::F64;
+        case DeclType::Text:
+            return VarType::Text;
+        case DeclType::Bytes:
+            return VarType::Bytes;
+        case DeclType::Object:
+            return VarType::Object;
+        default:
+            return VarType::Empty;  // no conversion
     }
 }
 
@@ -58,14 +79,22 @@ const MemberInfo* find_exact(const ClassInfo& info, std::string_view name, Membe
 namespace binding {
 Variant default_for(DeclType t) {
     switch (t) {
-        case DeclType::Bool: return Variant(false);
-        case DeclType::I16: return Variant(std::int16_t{0});
-        case DeclType::I32: return Variant(std::int32_t{0});
-        case DeclType::F64: return Variant(0.0);
-        case DeclType::Text: return Variant(Text());
-        case DeclType::Bytes: return Variant(Bytes());
-        case DeclType::Object: return Variant(ObjectRef());
-        default: return Variant::missing();
+        case DeclType::Bool:
+            return Variant(false);
+        case DeclType::I16:
+            return Variant(std::int16_t{0});
+        case DeclType::I32:
+            return Variant(std::int32_t{0});
+        case DeclType::F64:
+            return Variant(0.0);
+        case DeclType::Text:
+            return Variant(Text());
+        case DeclType::Bytes:
+            return Variant(Bytes());
+        case DeclType::Object:
+            return Variant(ObjectRef());
+        default:
+            return Variant::missing();
     }
 }
 }  // namespace binding
@@ -85,8 +114,12 @@ Variant Object::invoke(std::string_view member, MemberKind kind, std::span<ArgRe
     return dispatch(*this, *info, member, kind, args);
 }
 
-void Object::connect(const ObjectRef&) { raise_runtime(RuntimeError::NotSupported); }
-void Object::disconnect(const ObjectRef&) { raise_runtime(RuntimeError::NotSupported); }
+void Object::connect(const ObjectRef&) {
+    raise_runtime(RuntimeError::NotSupported);
+}
+void Object::disconnect(const ObjectRef&) {
+    raise_runtime(RuntimeError::NotSupported);
+}
 
 Variant dispatch(Object& self, const ClassInfo& info, std::string_view name, MemberKind kind,
                  std::span<ArgRef> args) {
@@ -141,13 +174,13 @@ Variant dispatch(Object& self, const ClassInfo& info, std::string_view name, Mem
 
 namespace {
 class HostObject final : public Object {
-public:
+  public:
     explicit HostObject(HostHandler h) : handler_(std::move(h)) {}
     Variant invoke(std::string_view member, MemberKind kind, std::span<ArgRef> args) override {
         return handler_(member, kind, args);
     }
 
-private:
+  private:
     HostHandler handler_;
 };
 }  // namespace

@@ -37,8 +37,10 @@ template <class Int>
 void ProgressObject<Int>::notify(Int& counter) {
     Variant value(counter);
     deliver(value, true);
-    if constexpr (sizeof(Int) == 2) counter = to_i16(value);
-    else counter = to_i32(value);
+    if constexpr (sizeof(Int) == 2)
+        counter = to_i16(value);
+    else
+        counter = to_i32(value);
 }
 
 template <class Int>

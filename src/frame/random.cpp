@@ -35,15 +35,25 @@ std::uint32_t system_random31() {
     return v & 0x7FFFFFFFu;
 }
 
-std::uint32_t envelope_random31() { return zero_random ? 0 : system_random31(); }
+std::uint32_t envelope_random31() {
+    return zero_random ? 0 : system_random31();
+}
 
-ZeroRandomScope::ZeroRandomScope() : previous_(zero_random) { zero_random = true; }
-ZeroRandomScope::~ZeroRandomScope() { zero_random = previous_; }
-void set_zero_random(bool zero) noexcept { zero_random = zero; }
+ZeroRandomScope::ZeroRandomScope() : previous_(zero_random) {
+    zero_random = true;
+}
+ZeroRandomScope::~ZeroRandomScope() {
+    zero_random = previous_;
+}
+void set_zero_random(bool zero) noexcept {
+    zero_random = zero;
+}
 
 void pump_events() {
     if (event_pump()) event_pump()();
 }
-void set_event_pump(std::function<void()> pump) { event_pump() = std::move(pump); }
+void set_event_pump(std::function<void()> pump) {
+    event_pump() = std::move(pump);
+}
 
 }  // namespace ombrak

@@ -13,9 +13,13 @@ namespace {
 thread_local ObjectRef buddy_object_global;
 }
 
-ObjectRef clsKvOmbrak10::GetProStdProperties() { return make_app_info(); }
+ObjectRef clsKvOmbrak10::GetProStdProperties() {
+    return make_app_info();
+}
 
-Text clsKvOmbrak10::GetProResStrings(std::int32_t& lResId) { raise_resource_not_found(lResId); }
+Text clsKvOmbrak10::GetProResStrings(std::int32_t& lResId) {
+    raise_resource_not_found(lResId);
+}
 
 ObjectRef clsKvOmbrak10::GetProResPicture(std::int32_t& lResId, std::int32_t& lRestype) {
     to_i16(Variant(lRestype));  // the picture kind travels on as a 16-bit value
@@ -46,8 +50,12 @@ std::int32_t clsKvOmbrak10::About() {
     return 0;
 }
 
-ObjectRef clsKvOmbrak10::BuddyObjectGlobal() { return buddy_object_global; }
-void clsKvOmbrak10::BuddyObjectGlobal(ObjectRef& value) { buddy_object_global = value; }
+ObjectRef clsKvOmbrak10::BuddyObjectGlobal() {
+    return buddy_object_global;
+}
+void clsKvOmbrak10::BuddyObjectGlobal(ObjectRef& value) {
+    buddy_object_global = value;
+}
 
 const ClassInfo& clsKvOmbrak10::info() {
     using namespace binding;

@@ -1,7 +1,7 @@
 // UTF conversions, case-insensitive names and the text builder.
-#include <cstring>
-
 #include "ombrak/frame/text.h"
+
+#include <cstring>
 
 namespace ombrak {
 
@@ -19,16 +19,30 @@ Text utf8_to_text(std::string_view s) {
         unsigned char c = s[i];
         char32_t cp;
         std::size_t n;
-        if (c < 0x80) { cp = c; n = 1; }
-        else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; n = 2; }
-        else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; n = 3; }
-        else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; n = 4; }
-        else { out.push_back(0xFFFD); ++i; continue; }
+        if (c < 0x80) {
+            cp = c;
+            n = 1;
+        } else if ((c & 0xE0) == 0xC0) {
+            cp = c & 0x1F;
+            n = 2;
+        } else if ((c & 0xF0) == 0xE0) {
+            cp = c & 0x0F;
+            n = 3;
+        } else if ((c & 0xF8) == 0xF0) {
+            cp = c & 0x07;
+            n = 4;
+        } else {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
         bool ok = i + n <= s.size();
         for (std::size_t k = 1; ok && k < n; ++k) {
             unsigned char cc = s[i + k];
-            if ((cc & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (cc & 0x3F);
+            if ((cc & 0xC0) != 0x80)
+                ok = false;
+            else
+                cp = (cp << 6) | (cc & 0x3F);
         }
         static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
         if (!ok || cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
@@ -82,7 +96,8 @@ std::string text_to_utf8(std::u16string_view t) {
 bool has_lone_surrogate(std::u16string_view t) noexcept {
     for (std::size_t i = 0; i < t.size(); ++i) {
         char16_t u = t[i];
-        if (u >= 0xD800 && u < 0xDC00 && i + 1 < t.size() && t[i + 1] >= 0xDC00 && t[i + 1] < 0xE000)
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < t.size() && t[i + 1] >= 0xDC00 &&
+            t[i + 1] < 0xE000)
             ++i;
         else if (u >= 0xD800 && u < 0xE000)
             return true;

@@ -30,14 +30,18 @@ std::string quoted(std::string_view s) {
 // A default value as JSON; empty when there is none to show.
 std::string value_json(const Variant& v) {
     switch (v.type()) {
-        case VarType::Bool: return v.get<bool>() ? "true" : "false";
+        case VarType::Bool:
+            return v.get<bool>() ? "true" : "false";
         case VarType::I16:
         case VarType::I32:
         case VarType::F64:
-        case VarType::Text: return v.type() == VarType::Text ? quoted(text_to_utf8(v.get<Text>()))
-                                                              : text_to_utf8(to_text(v));
-        case VarType::Object: return "null";
-        default: return {};
+        case VarType::Text:
+            return v.type() == VarType::Text ? quoted(text_to_utf8(v.get<Text>()))
+                                             : text_to_utf8(to_text(v));
+        case VarType::Object:
+            return "null";
+        default:
+            return {};
     }
 }
 
@@ -55,13 +59,14 @@ std::string param_json(const ParamInfo& p) {
 }  // namespace
 
 std::string class_json(const ClassInfo& info) {
-    std::string out = "{\"name\":" + quoted(info.name) + ",\"progid\":" +
-                      quoted("Ombrak10." + info.name) + ",\"interface\":" + quoted("_" + info.name) +
-                      ",\"members\":[";
+    std::string out = "{\"name\":" + quoted(info.name) +
+                      ",\"progid\":" + quoted("Ombrak10." + info.name) +
+                      ",\"interface\":" + quoted("_" + info.name) + ",\"members\":[";
     for (std::size_t i = 0; i < info.members.size(); ++i) {
         const MemberInfo& m = info.members[i];
         out += i ? "," : "";
-        out += "{\"name\":" + quoted(m.name) + ",\"kind\":\"" + kind_name(m.kind) + "\",\"params\":[";
+        out +=
+            "{\"name\":" + quoted(m.name) + ",\"kind\":\"" + kind_name(m.kind) + "\",\"params\":[";
         for (std::size_t k = 0; k < m.params.size(); ++k)
             out += (k ? "," : "") + param_json(m.params[k]);
         out += "],\"returns\":\"" + std::string(decl_type_name(m.returns)) + "\"}";
@@ -69,10 +74,11 @@ std::string class_json(const ClassInfo& info) {
     out += "]";
     if (info.event) {
         const EventInfo& e = *info.event;
-        out += ",\"events\":{\"interface\":" + quoted("__" + info.name) + ",\"members\":[{\"name\":" +
-               quoted(e.name) + ",\"params\":[{\"name\":" + quoted(e.param) + ",\"type\":\"" +
-               decl_type_name(e.width) + "\",\"byref\":true}]}],\"buddy_method\":" +
-               quoted(e.buddy_method) + "}";
+        out += ",\"events\":{\"interface\":" + quoted("__" + info.name) +
+               ",\"members\":[{\"name\":" + quoted(e.name) +
+               ",\"params\":[{\"name\":" + quoted(e.param) + ",\"type\":\"" +
+               decl_type_name(e.width) +
+               "\",\"byref\":true}]}],\"buddy_method\":" + quoted(e.buddy_method) + "}";
     }
     return out + "}";
 }

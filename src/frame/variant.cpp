@@ -13,24 +13,37 @@ namespace ombrak {
 
 const char* type_name(VarType t) noexcept {
     switch (t) {
-        case VarType::Empty: return "empty";
-        case VarType::Missing: return "missing";
-        case VarType::Bool: return "bool";
-        case VarType::I16: return "i16";
-        case VarType::I32: return "i32";
-        case VarType::F64: return "f64";
-        case VarType::Text: return "text";
-        case VarType::Bytes: return "bytes";
-        case VarType::Object: return "object";
+        case VarType::Empty:
+            return "empty";
+        case VarType::Missing:
+            return "missing";
+        case VarType::Bool:
+            return "bool";
+        case VarType::I16:
+            return "i16";
+        case VarType::I32:
+            return "i32";
+        case VarType::F64:
+            return "f64";
+        case VarType::Text:
+            return "text";
+        case VarType::Bytes:
+            return "bytes";
+        case VarType::Object:
+            return "object";
     }
     return "?";
 }
 
 namespace {
 
-[[noreturn]] void mismatch() { raise_runtime(RuntimeError::TypeMismatch); }
+[[noreturn]] void mismatch() {
+    raise_runtime(RuntimeError::TypeMismatch);
+}
 
-bool is_space(char16_t c) { return c == u' ' || c == u'\t'; }
+bool is_space(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
 
 // Parses a numeric text the way a host converts text to a number: blanks around it, a sign,
 // digits with a decimal point and an exponent, or "&H" / "&O" integer literals. Anything else
@@ -48,9 +61,9 @@ double parse_number(const Text& s) {
         std::size_t digits = 0;
         for (std::size_t i = b + 2; i < e; ++i) {
             char16_t c = s[i];
-            int d = c >= u'0' && c <= u'9'   ? c - u'0'
+            int d = c >= u'0' && c <= u'9'                     ? c - u'0'
                     : (c | 0x20) >= u'a' && (c | 0x20) <= u'f' ? (c | 0x20) - u'a' + 10
-                                                             : 99;
+                                                               : 99;
             if (d >= base || ++digits > 11) mismatch();
             value = value * base + d;
         }
@@ -89,13 +102,20 @@ bool equals_ci(const Text& s, const char* word) {
 
 double number_of(const Variant& v) {
     switch (v.type()) {
-        case VarType::Empty: return 0;
-        case VarType::Bool: return v.get<bool>() ? -1 : 0;
-        case VarType::I16: return v.get<std::int16_t>();
-        case VarType::I32: return v.get<std::int32_t>();
-        case VarType::F64: return v.get<double>();
-        case VarType::Text: return parse_number(v.get<Text>());
-        default: mismatch();
+        case VarType::Empty:
+            return 0;
+        case VarType::Bool:
+            return v.get<bool>() ? -1 : 0;
+        case VarType::I16:
+            return v.get<std::int16_t>();
+        case VarType::I32:
+            return v.get<std::int32_t>();
+        case VarType::F64:
+            return v.get<double>();
+        case VarType::Text:
+            return parse_number(v.get<Text>());
+        default:
+            mismatch();
     }
 }
 
@@ -125,18 +145,30 @@ bool to_bool(const Variant& v) {
     return number_of(v) != 0;
 }
 
-std::int16_t to_i16(const Variant& v) { return round_to<std::int16_t>(number_of(v)); }
-std::int32_t to_i32(const Variant& v) { return round_to<std::int32_t>(number_of(v)); }
-double to_f64(const Variant& v) { return number_of(v); }
+std::int16_t to_i16(const Variant& v) {
+    return round_to<std::int16_t>(number_of(v));
+}
+std::int32_t to_i32(const Variant& v) {
+    return round_to<std::int32_t>(number_of(v));
+}
+double to_f64(const Variant& v) {
+    return number_of(v);
+}
 
 Text to_text(const Variant& v) {
     switch (v.type()) {
-        case VarType::Empty: return Text();
-        case VarType::Bool: return v.get<bool>() ? u"True" : u"False";
-        case VarType::I16: return ascii_to_text(std::to_string(v.get<std::int16_t>()));
-        case VarType::I32: return ascii_to_text(std::to_string(v.get<std::int32_t>()));
-        case VarType::F64: return format_double(v.get<double>());
-        case VarType::Text: return v.get<Text>();
+        case VarType::Empty:
+            return Text();
+        case VarType::Bool:
+            return v.get<bool>() ? u"True" : u"False";
+        case VarType::I16:
+            return ascii_to_text(std::to_string(v.get<std::int16_t>()));
+        case VarType::I32:
+            return ascii_to_text(std::to_string(v.get<std::int32_t>()));
+        case VarType::F64:
+            return format_double(v.get<double>());
+        case VarType::Text:
+            return v.get<Text>();
         case VarType::Bytes: {
             // A byte array read as text pairs its bytes into UTF-16 code units, low byte first.
             const Bytes& b = v.get<Bytes>();
@@ -145,7 +177,8 @@ Text to_text(const Variant& v) {
                 t[i / 2] |= static_cast<char16_t>(b[i] << (8 * (i % 2)));
             return t;
         }
-        default: mismatch();
+        default:
+            mismatch();
     }
 }
 
@@ -169,14 +202,22 @@ ObjectRef to_object(const Variant& v) {
 Variant coerce(const Variant& v, VarType t) {
     if (v.type() == t || t == VarType::Empty || t == VarType::Missing) return v;
     switch (t) {
-        case VarType::Bool: return Variant(to_bool(v));
-        case VarType::I16: return Variant(to_i16(v));
-        case VarType::I32: return Variant(to_i32(v));
-        case VarType::F64: return Variant(to_f64(v));
-        case VarType::Text: return Variant(to_text(v));
-        case VarType::Bytes: return Variant(to_bytes(v));
-        case VarType::Object: return Variant(to_object(v));
-        default: return v;
+        case VarType::Bool:
+            return Variant(to_bool(v));
+        case VarType::I16:
+            return Variant(to_i16(v));
+        case VarType::I32:
+            return Variant(to_i32(v));
+        case VarType::F64:
+            return Variant(to_f64(v));
+        case VarType::Text:
+            return Variant(to_text(v));
+        case VarType::Bytes:
+            return Variant(to_bytes(v));
+        case VarType::Object:
+            return Variant(to_object(v));
+        default:
+            return v;
     }
 }
 

@@ -67,7 +67,7 @@ struct Host {
 
 template <class C>
 class EnvelopeClass : public ::testing::Test {
-protected:
+  protected:
     fs::path dir;
     void SetUp() override {
         dir = fs::temp_directory_path() /
@@ -86,7 +86,8 @@ protected:
     }
 };
 
-using Classes = ::testing::Types<clsKvVeskEncDecTeaA, clsKvVeskEncDecBlowFishA, clsKvVeskEncDecDesA>;
+using Classes =
+    ::testing::Types<clsKvVeskEncDecTeaA, clsKvVeskEncDecBlowFishA, clsKvVeskEncDecDesA>;
 TYPED_TEST_SUITE(EnvelopeClass, Classes);
 
 TYPED_TEST(EnvelopeClass, RoundTripsAtEveryLength) {
@@ -156,11 +157,12 @@ TYPED_TEST(EnvelopeClass, ProgressEventsAndBuddy) {
     Text none;
     Bytes sixteen(4, 0), twenty_four(12, 0);
     c.EncryptByte(sixteen, none);
-    EXPECT_EQ(sink.values(), (std::vector<Variant>{std::int32_t{0}, std::int32_t{50}, std::int32_t{100}}));
+    EXPECT_EQ(sink.values(),
+              (std::vector<Variant>{std::int32_t{0}, std::int32_t{50}, std::int32_t{100}}));
     sink.calls.clear();
     c.EncryptByte(twenty_four, none);
-    EXPECT_EQ(sink.values(), (std::vector<Variant>{std::int32_t{0}, std::int32_t{33}, std::int32_t{66},
-                                                   std::int32_t{100}}));
+    EXPECT_EQ(sink.values(), (std::vector<Variant>{std::int32_t{0}, std::int32_t{33},
+                                                   std::int32_t{66}, std::int32_t{100}}));
     sink.calls.clear();
     c.DecryptByte(twenty_four, none);
     EXPECT_EQ(sink.calls.size(), 4u);
@@ -171,7 +173,8 @@ TYPED_TEST(EnvelopeClass, ProgressEventsAndBuddy) {
     sink.calls.clear();
     c.EncryptByte(sixteen = Bytes(4, 0), none);
     EXPECT_TRUE(sink.calls.empty());
-    EXPECT_EQ(buddy.values(), (std::vector<Variant>{std::int32_t{0}, std::int32_t{50}, std::int16_t{100}}));
+    EXPECT_EQ(buddy.values(),
+              (std::vector<Variant>{std::int32_t{0}, std::int32_t{50}, std::int16_t{100}}));
     EXPECT_EQ(buddy.calls[0].first, TypeParam::info().event->buddy_method);
 
     // A buddy writing 100 into Percent: each step recomputes it, but the final notification,
@@ -240,7 +243,8 @@ TYPED_TEST(EnvelopeClass, Files) {
     auto decrypt = [&](Text in, Text out, bool overwrite, Text key, bool b64) {
         return d.DecryptFile(in, out, overwrite, key, b64);
     };
-    const Text in = this->path("in.bin"), out = this->path("out.bin"), back = this->path("back.bin");
+    const Text in = this->path("in.bin"), out = this->path("out.bin"),
+               back = this->path("back.bin");
     const Text key = u"file key";
     std::string data(1000, '\0');
     for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
@@ -259,7 +263,8 @@ TYPED_TEST(EnvelopeClass, Files) {
     std::string b64 = this->read(out);
     EXPECT_EQ(b64.size(), encoding::base64_lines_length((1000 + 12 + 7) / 8 * 8));
     EXPECT_EQ(b64.substr(76, 2), "\r\n");
-    EXPECT_EQ(b64.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\r\n"),
+    EXPECT_EQ(b64.find_first_not_of(
+                  "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\r\n"),
               std::string::npos);
     EXPECT_TRUE(decrypt(out, back, false, key, true));
     EXPECT_EQ(this->read(back), data);
@@ -354,7 +359,8 @@ TEST(Blowfish, KeyRules) {
     EXPECT_EQ(encrypt(a), encrypt(b));
     // 80 characters act like their first 72.
     std::u16string long_key(80, u'x');
-    for (std::size_t i = 0; i < long_key.size(); ++i) long_key[i] = static_cast<char16_t>(u'A' + i % 26);
+    for (std::size_t i = 0; i < long_key.size(); ++i)
+        long_key[i] = static_cast<char16_t>(u'A' + i % 26);
     c.Key(long_key);
     d.Key(long_key.substr(0, 72));
     EXPECT_EQ(encrypt(c), encrypt(d));

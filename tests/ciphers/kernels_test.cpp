@@ -35,7 +35,8 @@ TEST(Kernels, KnownAnswers) {
     EXPECT_GE(records.size(), 13u);
     for (const auto& r : records) {
         SCOPED_TRACE("block_ciphers.vec line " + std::to_string(r.line));
-        Bytes key = test::from_hex(r["Key"]), in = test::from_hex(r["In"]), out = test::from_hex(r["Out"]);
+        Bytes key = test::from_hex(r["Key"]), in = test::from_hex(r["In"]),
+              out = test::from_hex(r["Out"]);
         const std::string& cipher = r["Cipher"];
         if (cipher == "TEA") {
             TeaKernel k;
@@ -62,9 +63,10 @@ TEST(Kernels, BlowfishTableLayout) {
     // Pi words dealt to the four boxes in turn.
     EXPECT_EQ(k.p(0), 0x243F6A88u);
     EXPECT_EQ(k.p(17), 0x8979FB1Bu);
-    const std::uint32_t expected[][3] = {{0, 0, 0xD1310BA6}, {0, 1, 0xB8E1AFED}, {0, 255, 0xB74E6132},
-                                         {1, 0, 0x98DFB5AC}, {1, 255, 0xCE77E25B}, {2, 0, 0x2FFD72DB},
-                                         {2, 255, 0x578FDFE3}, {3, 0, 0xD01ADFB7}, {3, 255, 0x3AC372E6}};
+    const std::uint32_t expected[][3] = {
+        {0, 0, 0xD1310BA6},   {0, 1, 0xB8E1AFED},   {0, 255, 0xB74E6132},
+        {1, 0, 0x98DFB5AC},   {1, 255, 0xCE77E25B}, {2, 0, 0x2FFD72DB},
+        {2, 255, 0x578FDFE3}, {3, 0, 0xD01ADFB7},   {3, 255, 0x3AC372E6}};
     for (const auto& e : expected)
         EXPECT_EQ(k.s(static_cast<int>(e[0]), static_cast<int>(e[1])), e[2]) << e[0] << "," << e[1];
     // The two layouts agree in exactly four entries.

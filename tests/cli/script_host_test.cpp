@@ -33,7 +33,8 @@ TEST(ScriptHost, GoldenScripts) {
         std::ostringstream out;
         int code = run_script(in, out);
         EXPECT_EQ(code, name.rfind("malformed", 0) == 0 ? 2 : 0);
-        std::istringstream got(out.str()), want(slurp(entry.path().parent_path() / (name + ".out")));
+        std::istringstream got(out.str()),
+            want(slurp(entry.path().parent_path() / (name + ".out")));
         std::string g, w;
         for (int line = 1; std::getline(want, w); ++line) {
             ASSERT_TRUE(std::getline(got, g)) << "missing answer " << line;
@@ -63,8 +64,9 @@ TEST(ScriptHost, MalformedLines) {
         R"({"call":"b","member":"Encode64","args":[{"text":"\ud800"}]})",
     };
     for (const char* line : bad) {
-        std::istringstream in(std::string(R"({"new":"b","progid":"Ombrak10.clsKvVeskEncDecBase64A"})") +
-                              "\n" + line + "\n{\"codepage\":1252}\n");
+        std::istringstream in(
+            std::string(R"({"new":"b","progid":"Ombrak10.clsKvVeskEncDecBase64A"})") + "\n" + line +
+            "\n{\"codepage\":1252}\n");
         std::ostringstream out;
         EXPECT_EQ(run_script(in, out), 2) << line;
         std::string text = out.str();

@@ -43,9 +43,9 @@ TEST(Base64, LineLayout) {
         std::size_t bytes;
         std::vector<std::size_t> lines;  // line lengths; a trailing 0 means the text ends in CR LF
     };
-    const Case cases[] = {{57, {76}},          {58, {76, 4}},          {114, {76, 76, 0}},
-                          {115, {76, 76, 4}},  {171, {76, 76, 76, 0}}, {1, {4}},
-                          {56, {76}},          {113, {76, 76, 0}}};  // padded last group
+    const Case cases[] = {{57, {76}},         {58, {76, 4}},          {114, {76, 76, 0}},
+                          {115, {76, 76, 4}}, {171, {76, 76, 76, 0}}, {1, {4}},
+                          {56, {76}},         {113, {76, 76, 0}}};  // padded last group
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes);
         Text t = encode_array64(Bytes(c.bytes, 0xAB));
@@ -72,7 +72,8 @@ TEST(Base64, EmptyTextsAndArrays) {
 
 // A plain bit-by-bit encoder, independent of the table-driven kernel.
 std::string reference_encode(const Bytes& in) {
-    static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static const char* alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     std::size_t bits = in.size() * 8;
     for (std::size_t pos = 0; pos < bits; pos += 6) {
@@ -88,7 +89,8 @@ std::string reference_encode(const Bytes& in) {
 }
 
 TEST(Base64, RoundTripsAgainstAReferenceEncoder) {
-    unsigned seed = std::getenv("OMBRAK10_SEED") ? std::atoi(std::getenv("OMBRAK10_SEED")) : 20261209;
+    unsigned seed =
+        std::getenv("OMBRAK10_SEED") ? std::atoi(std::getenv("OMBRAK10_SEED")) : 20261209;
     std::cout << "seed " << seed << " (set OMBRAK10_SEED to repeat)\n";
     std::mt19937 rng(seed);
     std::vector<std::size_t> lengths;

@@ -1,7 +1,8 @@
 // The catalogue, the root class and the external components.
+#include "ombrak/frame/components.h"
+
 #include <gtest/gtest.h>
 
-#include "ombrak/frame/components.h"
 #include "ombrak/frame/root_class.h"
 #include "ombrak/frame/text.h"
 #include "support.h"
@@ -10,7 +11,7 @@ namespace ombrak {
 namespace {
 
 class Components : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { take_reports(); }
     void TearDown() override {
         restore_default_classes();
@@ -18,12 +19,15 @@ protected:
     }
 };
 
-Variant get(const ObjectRef& o, const char* name) { return o->invoke(name, MemberKind::Get, {}); }
+Variant get(const ObjectRef& o, const char* name) {
+    return o->invoke(name, MemberKind::Get, {});
+}
 
 TEST_F(Components, CatalogueCreatesByNameCaseInsensitively) {
     EXPECT_NE(create_object("OMBRAK10.CLSKVOMBRAK10"), nullptr);
-    for (const char* placeholder : {"Ombrak10.clsKvVeskGeneralA", "Ombrak10.clsKvVeskAdvancedA",
-                                    "Ombrak10.clsKvVeskEncDecEbA", "Ombrak10.clsKvVeskEncDecSkipjackA"}) {
+    for (const char* placeholder :
+         {"Ombrak10.clsKvVeskGeneralA", "Ombrak10.clsKvVeskAdvancedA",
+          "Ombrak10.clsKvVeskEncDecEbA", "Ombrak10.clsKvVeskEncDecSkipjackA"}) {
         ObjectRef o = create_object(placeholder);
         ASSERT_NE(o, nullptr) << placeholder;
         EXPECT_TRUE(o->class_info()->members.empty());
@@ -54,7 +58,8 @@ TEST_F(Components, Resources) {
             ADD_FAILURE() << "no error for string " << id;
         } catch (const Error& e) {
             EXPECT_EQ(e.number(), 326);
-            EXPECT_EQ(e.description(), "Resource with identifier '" + std::to_string(id) + "' not found");
+            EXPECT_EQ(e.description(),
+                      "Resource with identifier '" + std::to_string(id) + "' not found");
         }
         std::int32_t bitmap = 0;
         EXPECT_ERROR(root.GetProResPicture(id, bitmap), 326);

@@ -13,7 +13,7 @@ namespace {
 
 // A small class exercising each kind of parameter, and progress at 32 bits.
 class Sample final : public ProgressObject<std::int32_t> {
-public:
+  public:
     Text Join(Text& sFirst, const Text& sSecond, Text& sSeparator) {
         sFirst += u"!";  // in/out: the caller sees this
         return sFirst + sSeparator + sSecond;
@@ -22,7 +22,9 @@ public:
         ++iValue;
         if (iValue > 5) raise_runtime(RuntimeError::InvalidCall);
     }
-    Variant Kind(Variant& vValue) { return Variant(Text(u"") + (vValue.is_missing() ? u"missing" : u"given")); }
+    Variant Kind(Variant& vValue) {
+        return Variant(Text(u"") + (vValue.is_missing() ? u"missing" : u"given"));
+    }
     // Counts in steps of 10, notifying each step; returns how many notifications it made.
     std::int32_t Count() {
         std::int32_t calls = 0;
@@ -41,11 +43,9 @@ public:
         using C = Sample;
         static const ClassInfo k{
             "clsSample",
-            {buddy_get<C, std::int32_t>(),
-             buddy_set<C, std::int32_t>(),
+            {buddy_get<C, std::int32_t>(), buddy_set<C, std::int32_t>(),
              method<&C::Join>("Join", {arg("sFirst"), arg("sSecond"), opt("sSeparator", u",")}),
-             method<&C::Bump>("Bump", {arg("iValue")}),
-             method<&C::Kind>("Kind", {opt("vValue")}),
+             method<&C::Bump>("Bump", {arg("iValue")}), method<&C::Kind>("Kind", {opt("vValue")}),
              method<&C::Count>("Count"),
              let<static_cast<void (C::*)(const Text&)>(&C::Name)>("Name", {arg("sValue")}),
              get<static_cast<Text (C::*)()>(&C::Name)>("Name")},
@@ -54,7 +54,7 @@ public:
     }
     const ClassInfo* class_info() const override { return &info(); }
 
-private:
+  private:
     Text name_;
 };
 
@@ -79,7 +79,7 @@ TEST(Dispatch, PositionalNamedDefaultsAndWriteBack) {
     Sample s;
     Variant first(u"a"), second(u"b");
     EXPECT_EQ(call(s, "join", first, second), Variant(u"a!,b"));
-    EXPECT_EQ(first, Variant(u"a!"));   // in/out parameter written back
+    EXPECT_EQ(first, Variant(u"a!"));  // in/out parameter written back
     EXPECT_EQ(second, Variant(u"b"));  // by-value parameter: unchanged
 
     Variant sep(u"-"), a(u"x"), b(u"y");
@@ -167,9 +167,10 @@ TEST(Progress, ASinkWritingPercentChangesWhatTheOperationSees) {
 
 TEST(Progress, AFailingBuddyFailsTheOperation) {
     Sample s;
-    ObjectRef failing = make_host_object([](std::string_view, MemberKind, std::span<ArgRef>) -> Variant {
-        raise_runtime(RuntimeError::NotSupported);
-    });
+    ObjectRef failing =
+        make_host_object([](std::string_view, MemberKind, std::span<ArgRef>) -> Variant {
+            raise_runtime(RuntimeError::NotSupported);
+        });
     s.BuddyObject(failing);
     EXPECT_ERROR(call(s, "Count"), 438);
 }

@@ -1,17 +1,17 @@
 // ANSI conversion through the Windows code pages, UTF conversions and the text builder.
-#include <gtest/gtest.h>
-
 #include "ombrak/frame/text.h"
+
+#include <gtest/gtest.h>
 
 namespace ombrak {
 namespace {
 
 class CodePageScope {
-public:
+  public:
     explicit CodePageScope(int cp) : previous_(code_page()) { EXPECT_TRUE(set_code_page(cp)); }
     ~CodePageScope() { set_code_page(previous_); }
 
-private:
+  private:
     int previous_;
 };
 

@@ -1,8 +1,9 @@
 // Host-like conversions between Variant types.
+#include "ombrak/frame/variant.h"
+
 #include <gtest/gtest.h>
 
 #include "ombrak/frame/error.h"
-#include "ombrak/frame/variant.h"
 #include "support.h"
 
 namespace ombrak {

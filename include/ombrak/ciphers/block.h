@@ -21,6 +21,32 @@ inline void store_be32(std::uint8_t* p, std::uint32_t v) noexcept {
 /// Overwrites key material so it does not outlive its object.
 void wipe(void* p, std::size_t n) noexcept;
 
+/// CBC encryption with a kernel working on two big-endian words (`encrypt(l, r)`): the chaining
+/// value stays in registers from block to block.
+template <class Kernel>
+void cbc_encrypt_words(const Kernel& k, std::uint8_t* data, std::size_t blocks,
+                       std::uint8_t* chain) noexcept {
+    std::uint32_t l = load_be32(chain), r = load_be32(chain + 4);
+    for (std::size_t i = 0; i < blocks; ++i, data += 8) {
+        l ^= load_be32(data);
+        r ^= load_be32(data + 4);
+        k.encrypt(l, r);
+        store_be32(data, l);
+        store_be32(data + 4, r);
+    }
+    store_be32(chain, l);
+    store_be32(chain + 4, r);
+}
+
+/// One block through a two-word transform, in place.
+template <class Transform>
+void on_words(std::uint8_t* b, Transform&& t) noexcept {
+    std::uint32_t l = load_be32(b), r = load_be32(b + 4);
+    t(l, r);
+    store_be32(b, l);
+    store_be32(b + 4, r);
+}
+
 /// CBC decryption of `blocks` 8-byte blocks in place with any kernel that decrypts several
 /// blocks at once (`decrypt_ecb`): the ciphertext of each chunk is kept, the chunk decrypted
 /// independently block by block, then XORed with the preceding ciphertext. `chain` holds the

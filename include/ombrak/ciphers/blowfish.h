@@ -9,7 +9,7 @@
 namespace ombrak::ciphers {
 
 class BlowfishKernel {
-public:
+  public:
     static constexpr std::size_t kBlockSize = 8;
     enum class Layout { Library, Published };
 
@@ -38,9 +38,10 @@ public:
     std::uint32_t p(int i) const noexcept { return p_[i]; }
     std::uint32_t s(int box, int j) const noexcept { return s_[box][j]; }
 
-private:
+  private:
     std::uint32_t f(std::uint32_t x) const noexcept {
-        return ((s_[0][x >> 24] + s_[1][(x >> 16) & 0xFF]) ^ s_[2][(x >> 8) & 0xFF]) + s_[3][x & 0xFF];
+        return ((s_[0][x >> 24] + s_[1][(x >> 16) & 0xFF]) ^ s_[2][(x >> 8) & 0xFF]) +
+               s_[3][x & 0xFF];
     }
     Layout layout_;
     std::uint32_t p_[18];

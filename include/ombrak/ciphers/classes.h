@@ -10,7 +10,7 @@
 namespace ombrak {
 
 class clsKvVeskEncDecTeaA final : public Envelope<clsKvVeskEncDecTeaA, ciphers::TeaKernel> {
-public:
+  public:
     using KernelType = ciphers::TeaKernel;
     static constexpr const char* kSizeError = "Incorrect size descriptor in TEA decryption";
     static constexpr bool kClearsArguments = false;
@@ -24,7 +24,7 @@ public:
 
 class clsKvVeskEncDecBlowFishA final
     : public Envelope<clsKvVeskEncDecBlowFishA, ciphers::BlowfishKernel> {
-public:
+  public:
     using KernelType = ciphers::BlowfishKernel;
     static constexpr const char* kSizeError = "Incorrect size descriptor in Blowfish decryption";
     static constexpr bool kClearsArguments = true;
@@ -36,12 +36,12 @@ public:
     static const ClassInfo& info();
     const ClassInfo* class_info() const override { return &info(); }
 
-private:
+  private:
     Text key_text_;
 };
 
 class clsKvVeskEncDecDesA final : public Envelope<clsKvVeskEncDecDesA, ciphers::DesKernel> {
-public:
+  public:
     using KernelType = ciphers::DesKernel;
     static constexpr const char* kSizeError = "Incorrect size descriptor in DES decryption";
     static constexpr bool kClearsArguments = false;
@@ -53,7 +53,7 @@ public:
     static const ClassInfo& info();
     const ClassInfo* class_info() const override { return &info(); }
 
-private:
+  private:
     Text key_text_;
 };
 

@@ -8,7 +8,7 @@
 namespace ombrak::ciphers {
 
 class DesKernel {
-public:
+  public:
     static constexpr std::size_t kBlockSize = 8;
 
     DesKernel() noexcept;
@@ -25,7 +25,7 @@ public:
     void cbc_encrypt(std::uint8_t* data, std::size_t blocks, std::uint8_t* chain) const noexcept;
     void cbc_decrypt(std::uint8_t* data, std::size_t blocks, std::uint8_t* chain) const noexcept;
 
-private:
+  private:
     template <bool Decrypt>
     std::uint64_t crypt(std::uint64_t block) const noexcept;
     // Round key i as two words: its 6-bit groups 0, 2, 4, 6 and 1, 3, 5, 7, one per byte.

@@ -35,7 +35,7 @@ enum class DecryptStatus {
 /// The envelope itself, for callers that need more than the host operations tell (the tool
 /// reports why a decryption failed).
 class EnvelopeCipher {
-public:
+  public:
     virtual ~EnvelopeCipher() = default;
     /// Sets the key as the Key property does.
     virtual void set_key(const Text& key) = 0;
@@ -48,7 +48,7 @@ template <class Derived, class Kernel>
 class Envelope : public ProgressObject<std::int32_t>,
                  public Base64Members<Derived>,
                  public EnvelopeCipher {
-public:
+  public:
     void set_key(const Text& key) override { self().Key(key); }
     std::size_t block_size() const override { return kBlock; }
 
@@ -87,7 +87,8 @@ public:
         return result;
     }
 
-    bool EncryptFile(Text& in_file, Text& out_file, bool& overwrite, Text& key, bool& output_in_64) {
+    bool EncryptFile(Text& in_file, Text& out_file, bool& overwrite, Text& key,
+                     bool& output_in_64) {
         if constexpr (Derived::kClearsArguments) {
             // Raises its failures; clears the caller's arguments once the file is written.
             if (!encrypt_file(in_file, out_file, overwrite, key, output_in_64)) return false;
@@ -95,12 +96,14 @@ public:
             return true;
         } else {
             bool written = false;
-            swallow([&] { written = encrypt_file(in_file, out_file, overwrite, key, output_in_64); });
+            swallow(
+                [&] { written = encrypt_file(in_file, out_file, overwrite, key, output_in_64); });
             return written;
         }
     }
 
-    bool DecryptFile(Text& in_file, Text& out_file, bool& overwrite, Text& key, bool& is_file_in_64) {
+    bool DecryptFile(Text& in_file, Text& out_file, bool& overwrite, Text& key,
+                     bool& is_file_in_64) {
         const std::string in = native_path(in_file), out = native_path(out_file);
         if (!file_length_readable(in)) return false;
         if (file_length_readable(out) && !overwrite) return false;
@@ -165,7 +168,8 @@ public:
         Steps steps;
         std::uint8_t chain[kBlock] = {};
         for (std::size_t o = 0; o < total;) {
-            std::size_t stop = steps.next_stop(o), end = std::min<std::size_t>(stop + kBlock, total);
+            std::size_t stop = steps.next_stop(o),
+                        end = std::min<std::size_t>(stop + kBlock, total);
             kernel_.cbc_encrypt(a.data() + o, (end - o) / kBlock, chain);
             o = end;
             if (stop < total) step(steps, stop, total);
@@ -173,10 +177,10 @@ public:
         finish(steps);
     }
 
-protected:
+  protected:
     Kernel kernel_;
 
-private:
+  private:
     Derived& self() { return static_cast<Derived&>(*this); }
 
     static std::uint32_t get_le32(const std::uint8_t* p) {
@@ -199,14 +203,17 @@ private:
         // The first block offset from o whose step will notify.
         std::size_t next_stop(std::size_t o) const {
             std::int64_t due = (next_at + static_cast<std::int64_t>(kBlock) - 1) /
-                               static_cast<std::int64_t>(kBlock) * static_cast<std::int64_t>(kBlock);
-            return std::max<std::size_t>(o, static_cast<std::size_t>(std::max<std::int64_t>(due, 0)));
+                               static_cast<std::int64_t>(kBlock) *
+                               static_cast<std::int64_t>(kBlock);
+            return std::max<std::size_t>(o,
+                                         static_cast<std::size_t>(std::max<std::int64_t>(due, 0)));
         }
     };
 
     void step(Steps& s, std::size_t o, std::size_t total) {
         if (static_cast<std::int64_t>(o) < s.next_at) return;
-        s.percent = static_cast<std::int32_t>(std::floor(static_cast<double>(o) / static_cast<double>(total) * 100.0));
+        s.percent = static_cast<std::int32_t>(
+            std::floor(static_cast<double>(o) / static_cast<double>(total) * 100.0));
         s.next_at = static_cast<std::int64_t>(
             std::nearbyint((s.percent + 1) / 100.0 * static_cast<double>(total) + 1));
         notify(s.percent);
@@ -245,13 +252,18 @@ std::vector<MemberInfo> envelope_members(std::initializer_list<std::string_view>
     std::vector<MemberInfo> base64 = base64_members<C>();
     std::vector<MemberInfo> out;
     for (std::string_view name : order) {
-        if (name == "BuddyObject get") out.push_back(buddy_get<C, std::int32_t>());
-        else if (name == "BuddyObject set") out.push_back(buddy_set<C, std::int32_t>());
-        else if (name == "Key let") out.push_back(let<&C::Key, C>("Key", {arg("Key")}));
+        if (name == "BuddyObject get")
+            out.push_back(buddy_get<C, std::int32_t>());
+        else if (name == "BuddyObject set")
+            out.push_back(buddy_set<C, std::int32_t>());
+        else if (name == "Key let")
+            out.push_back(let<&C::Key, C>("Key", {arg("Key")}));
         else if (name == "EncryptByte")
-            out.push_back(method<&E::EncryptByte, C>("EncryptByte", {arg("byteArray"), opt("Key")}));
+            out.push_back(
+                method<&E::EncryptByte, C>("EncryptByte", {arg("byteArray"), opt("Key")}));
         else if (name == "DecryptByte")
-            out.push_back(method<&E::DecryptByte, C>("DecryptByte", {arg("byteArray"), opt("Key")}));
+            out.push_back(
+                method<&E::DecryptByte, C>("DecryptByte", {arg("byteArray"), opt("Key")}));
         else if (name == "EncryptString")
             out.push_back(method<&E::EncryptString, C>(
                 "EncryptString", {arg("Text"), opt("Key"), opt("OutputIn64")}));

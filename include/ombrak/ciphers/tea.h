@@ -7,7 +7,7 @@
 namespace ombrak::ciphers {
 
 class TeaKernel {
-public:
+  public:
     static constexpr std::size_t kBlockSize = 8;
 
     TeaKernel() noexcept = default;
@@ -29,7 +29,7 @@ public:
     void cbc_encrypt(std::uint8_t* data, std::size_t blocks, std::uint8_t* chain) const noexcept;
     void cbc_decrypt(std::uint8_t* data, std::size_t blocks, std::uint8_t* chain) const noexcept;
 
-private:
+  private:
     std::uint32_t k_[4] = {0, 0, 0, 0};
 };
 

@@ -15,7 +15,9 @@ namespace ombrak::encoding {
 inline constexpr std::size_t kBase64LineLength = 76;
 
 /// Characters in the encoding of n bytes without line breaks.
-constexpr std::size_t base64_length(std::size_t n) noexcept { return (n + 2) / 3 * 4; }
+constexpr std::size_t base64_length(std::size_t n) noexcept {
+    return (n + 2) / 3 * 4;
+}
 
 /// Characters in the library layout for n bytes (line breaks included).
 std::size_t base64_lines_length(std::size_t n) noexcept;

@@ -38,7 +38,7 @@ std::vector<MemberInfo> base64_members() {
 }
 
 class clsKvVeskEncDecBase64A final : public Object, public Base64Members<clsKvVeskEncDecBase64A> {
-public:
+  public:
     static const ClassInfo& info();
     const ClassInfo* class_info() const override { return &info(); }
 };

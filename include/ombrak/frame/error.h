@@ -34,14 +34,14 @@ enum class RuntimeError : std::int32_t {
 
 /// A library error. Texts are UTF-8.
 class Error : public std::runtime_error {
-public:
+  public:
     Error(std::int32_t number, std::string source, std::string description);
 
     std::int32_t number() const noexcept { return number_; }
     const std::string& source() const noexcept { return source_; }
     const std::string& description() const noexcept { return description_; }
 
-private:
+  private:
     std::int32_t number_;
     std::string source_;
     std::string description_;

@@ -14,16 +14,26 @@ namespace ombrak::binding {
 
 template <class T>
 constexpr DeclType decl_of() {
-    if constexpr (std::is_same_v<T, void>) return DeclType::None;
-    else if constexpr (std::is_same_v<T, Variant>) return DeclType::Any;
-    else if constexpr (std::is_same_v<T, bool>) return DeclType::Bool;
-    else if constexpr (std::is_same_v<T, std::int16_t>) return DeclType::I16;
-    else if constexpr (std::is_same_v<T, std::int32_t>) return DeclType::I32;
-    else if constexpr (std::is_same_v<T, double>) return DeclType::F64;
-    else if constexpr (std::is_same_v<T, Text>) return DeclType::Text;
-    else if constexpr (std::is_same_v<T, Bytes>) return DeclType::Bytes;
-    else if constexpr (std::is_same_v<T, ObjectRef>) return DeclType::Object;
-    else static_assert(sizeof(T) == 0, "type cannot cross a dynamic call");
+    if constexpr (std::is_same_v<T, void>)
+        return DeclType::None;
+    else if constexpr (std::is_same_v<T, Variant>)
+        return DeclType::Any;
+    else if constexpr (std::is_same_v<T, bool>)
+        return DeclType::Bool;
+    else if constexpr (std::is_same_v<T, std::int16_t>)
+        return DeclType::I16;
+    else if constexpr (std::is_same_v<T, std::int32_t>)
+        return DeclType::I32;
+    else if constexpr (std::is_same_v<T, double>)
+        return DeclType::F64;
+    else if constexpr (std::is_same_v<T, Text>)
+        return DeclType::Text;
+    else if constexpr (std::is_same_v<T, Bytes>)
+        return DeclType::Bytes;
+    else if constexpr (std::is_same_v<T, ObjectRef>)
+        return DeclType::Object;
+    else
+        static_assert(sizeof(T) == 0, "type cannot cross a dynamic call");
 }
 
 template <class F>
@@ -45,14 +55,17 @@ struct fn_traits<R (C::*)(A...) const noexcept> : fn_traits<R (C::*)(A...) const
 
 template <class T>
 T& slot(Variant& v) {
-    if constexpr (std::is_same_v<T, Variant>) return v;
-    else return v.get<T>();
+    if constexpr (std::is_same_v<T, Variant>)
+        return v;
+    else
+        return v.get<T>();
 }
 
 // The class a member is called on: Self when given (a member inherited from a mixin that is not
 // itself an Object), else the member's own class.
 template <auto Fn, class Self>
-using self_t = std::conditional_t<std::is_void_v<Self>, typename fn_traits<decltype(Fn)>::cls, Self>;
+using self_t =
+    std::conditional_t<std::is_void_v<Self>, typename fn_traits<decltype(Fn)>::cls, Self>;
 
 template <auto Fn, class Self, std::size_t... I>
 Variant call_member(Object& self, std::span<Variant> v, std::index_sequence<I...>) {
@@ -63,7 +76,8 @@ Variant call_member(Object& self, std::span<Variant> v, std::index_sequence<I...
         (obj.*Fn)(slot<std::remove_cvref_t<std::tuple_element_t<I, Args>>>(v[I])...);
         return Variant();
     } else {
-        return Variant((obj.*Fn)(slot<std::remove_cvref_t<std::tuple_element_t<I, Args>>>(v[I])...));
+        return Variant(
+            (obj.*Fn)(slot<std::remove_cvref_t<std::tuple_element_t<I, Args>>>(v[I])...));
     }
 }
 
@@ -79,9 +93,15 @@ struct Param {
     bool optional = false;
     std::optional<Variant> default_value = std::nullopt;
 };
-inline Param arg(const char* name) { return {name}; }
-inline Param opt(const char* name) { return {name, true}; }
-inline Param opt(const char* name, Variant def) { return {name, true, std::move(def)}; }
+inline Param arg(const char* name) {
+    return {name};
+}
+inline Param opt(const char* name) {
+    return {name, true};
+}
+inline Param opt(const char* name, Variant def) {
+    return {name, true, std::move(def)};
+}
 
 Variant default_for(DeclType t);
 
@@ -94,8 +114,9 @@ std::vector<ParamInfo> params_of(const Param* p, std::index_sequence<I...>) {
          std::is_lvalue_reference_v<std::tuple_element_t<I, Args>> &&
              !std::is_const_v<std::remove_reference_t<std::tuple_element_t<I, Args>>>,
          p[I].optional,
-         p[I].default_value ? *p[I].default_value
-                            : default_for(decl_of<std::remove_cvref_t<std::tuple_element_t<I, Args>>>())}),
+         p[I].default_value
+             ? *p[I].default_value
+             : default_for(decl_of<std::remove_cvref_t<std::tuple_element_t<I, Args>>>())}),
      ...);
     return out;
 }
@@ -114,8 +135,8 @@ MemberInfo member(MemberKind kind, const char* name) {
     using T = fn_traits<decltype(Fn)>;
     static_assert(std::tuple_size_v<typename T::args> == 0,
                   "the member table names a different number of parameters than the C++ member");
-    return MemberInfo{name, kind, {}, decl_of<std::remove_cvref_t<typename T::ret>>(),
-                      &thunk<Fn, Self>};
+    return MemberInfo{
+        name, kind, {}, decl_of<std::remove_cvref_t<typename T::ret>>(), &thunk<Fn, Self>};
 }
 
 template <auto Fn, class Self = void, std::size_t N>

@@ -35,7 +35,7 @@ class Object;
 struct ParamInfo {
     std::string name;
     DeclType type;
-    bool by_ref;      // in/out: the caller sees what the member leaves in it
+    bool by_ref;  // in/out: the caller sees what the member leaves in it
     bool optional;
     Variant default_value;  // used when an optional argument is omitted
 };
@@ -70,7 +70,7 @@ struct ClassInfo {
 
 /// Base of every object a dynamic call can reach: library classes, host objects, components.
 class Object : public std::enable_shared_from_this<Object> {
-public:
+  public:
     virtual ~Object();
 
     /// The class description, or nullptr for objects without a member table (host objects).
@@ -99,8 +99,8 @@ Variant call(Object& obj, std::string_view member, V&... args) {
 }
 
 /// A host object: every call by name goes to one handler.
-using HostHandler = std::function<Variant(std::string_view member, MemberKind kind,
-                                          std::span<ArgRef> args)>;
+using HostHandler =
+    std::function<Variant(std::string_view member, MemberKind kind, std::span<ArgRef> args)>;
 ObjectRef make_host_object(HostHandler handler);
 
 }  // namespace ombrak

@@ -20,13 +20,13 @@ std::uint32_t envelope_random31();
 
 /// Forces envelope_random31() to 0 on this thread for the scope's life (known-answer tests).
 class ZeroRandomScope {
-public:
+  public:
     ZeroRandomScope();
     ~ZeroRandomScope();
     ZeroRandomScope(const ZeroRandomScope&) = delete;
     ZeroRandomScope& operator=(const ZeroRandomScope&) = delete;
 
-private:
+  private:
     bool previous_;
 };
 

@@ -13,7 +13,7 @@ namespace ombrak {
 /// The derived class's ClassInfo must carry its EventInfo.
 template <class Int>
 class ProgressObject : public Object {
-public:
+  public:
     /// The buddy object, or nothing. While one is set the class raises no events.
     ObjectRef BuddyObject() { return buddy_; }
     void BuddyObject(ObjectRef& value) { buddy_ = value; }
@@ -21,14 +21,14 @@ public:
     void connect(const ObjectRef& sink) override;
     void disconnect(const ObjectRef& sink) override;
 
-protected:
+  protected:
     /// Notifies the value of `counter`, passed by reference: what a sink or the buddy writes
     /// into it is what the operation sees afterwards. A failing call propagates.
     void notify(Int& counter);
     /// Notifies the constant 100 (the event's width for sinks, 16 bits for the buddy).
     void notify_done();
 
-private:
+  private:
     void deliver(Variant& value, bool by_ref);
     ObjectRef buddy_;
     std::vector<ObjectRef> sinks_;

@@ -7,7 +7,7 @@
 namespace ombrak {
 
 class clsKvOmbrak10 final : public Object {
-public:
+  public:
     /// The application-information object.
     ObjectRef GetProStdProperties();
     /// The library holds no string resources: raises error 326 for every identifier.
@@ -29,13 +29,13 @@ public:
 };
 
 /// Classes that can be created and released and offer nothing else.
-#define OMBRAK_PLACEHOLDER_CLASS(Name)                                  \
-    class Name final : public Object {                                  \
-    public:                                                             \
-        static const ClassInfo& info() {                                \
-            static const ClassInfo k{#Name, {}, std::nullopt};          \
-            return k;                                                   \
-        }                                                               \
+#define OMBRAK_PLACEHOLDER_CLASS(Name)                                   \
+    class Name final : public Object {                                   \
+      public:                                                            \
+        static const ClassInfo& info() {                                 \
+            static const ClassInfo k{#Name, {}, std::nullopt};           \
+            return k;                                                    \
+        }                                                                \
         const ClassInfo* class_info() const override { return &info(); } \
     };
 OMBRAK_PLACEHOLDER_CLASS(clsKvVeskGeneralA)

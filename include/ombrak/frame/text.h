@@ -39,7 +39,7 @@ Text ansi_to_text(std::span<const std::uint8_t> b);
 /// Accumulates an operation's output text as ANSI bytes, so a character outside the code page
 /// comes back as '?'. The buffer grows by 1024 bytes at a time.
 class TextBuilder {
-public:
+  public:
     TextBuilder() { clear(); }
     void append(std::u16string_view t);
     void append_byte(std::uint8_t b);
@@ -48,7 +48,7 @@ public:
     std::size_t size() const noexcept { return length_; }
     void clear();
 
-private:
+  private:
     void reserve_for(std::size_t extra);
     std::vector<std::uint8_t> buffer_;
     std::size_t length_ = 0;

@@ -1,4 +1,5 @@
-// The tagged value that crosses every dynamic call, and the host-like conversions between its types.
+// The tagged value that crosses every dynamic call, and the host-like conversions between its
+// types.
 #pragma once
 
 #include <cstdint>
@@ -25,7 +26,7 @@ enum class VarType : std::uint8_t { Empty, Missing, Bool, I16, I32, F64, Text, B
 const char* type_name(VarType t) noexcept;
 
 class Variant {
-public:
+  public:
     Variant() noexcept = default;
     Variant(bool v) : v_(v) {}
     Variant(std::int16_t v) : v_(v) {}
@@ -56,7 +57,7 @@ public:
 
     friend bool operator==(const Variant& a, const Variant& b) { return a.v_ == b.v_; }
 
-private:
+  private:
     struct MissingTag {
         friend bool operator==(MissingTag, MissingTag) { return true; }
     };
