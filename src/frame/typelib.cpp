@@ -67,8 +67,10 @@ std::string class_json(const ClassInfo& info) {
         out += i ? "," : "";
         out +=
             "{\"name\":" + quoted(m.name) + ",\"kind\":\"" + kind_name(m.kind) + "\",\"params\":[";
-        for (std::size_t k = 0; k < m.params.size(); ++k)
-            out += (k ? "," : "") + param_json(m.params[k]);
+        for (std::size_t k = 0; k < m.params.size(); ++k) {
+            if (k) out += ',';
+            out += param_json(m.params[k]);
+        }
         out += "],\"returns\":\"" + std::string(decl_type_name(m.returns)) + "\"}";
     }
     out += "]";
@@ -91,7 +93,8 @@ std::string type_library_json() {
     bool first = true;
     for (const auto& e : catalogue()) {
         if (!e.library || !e.info) continue;
-        out += (first ? "" : ",") + class_json(*e.info);
+        if (!first) out += ',';
+        out += class_json(*e.info);
         first = false;
     }
     return out + "]}";
