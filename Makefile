@@ -2,10 +2,12 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all build demo test unit asan bench deps clean format
+.PHONY: all build demo test unit asan bench fuzz deps clean format
 
 all: build
 
@@ -35,8 +37,22 @@ bench: deps
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target ombrak10_bench
 	@$(BENCH_BUILD)/bench/ombrak10_bench $(BENCH_ARGS)
 
+# Each fuzz target runs FUZZ_SECONDS under ASan+UBSan; findings go to $(FUZZ_BUILD)/findings.
+fuzz: deps
+	@cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+	    -DOMBRAK10_SANITIZE=ON -DOMBRAK10_FUZZ=ON -DOMBRAK10_TESTS=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target base64_fuzz envelope_fuzz script_fuzz
+	@mkdir -p $(FUZZ_BUILD)/findings
+	@mkdir -p $(FUZZ_BUILD)/seeds/script_fuzz $(FUZZ_BUILD)/seeds/base64_fuzz $(FUZZ_BUILD)/seeds/envelope_fuzz
+	@cp tests/data/scripts/*.jsonl $(FUZZ_BUILD)/seeds/script_fuzz/
+	@for t in base64_fuzz envelope_fuzz script_fuzz; do \
+	    mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	    $(FUZZ_BUILD)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZ_BUILD)/findings/ \
+	        $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/seeds/$$t || exit 1; \
+	done
+
 format:
 	@clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

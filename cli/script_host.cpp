@@ -259,6 +259,14 @@ class ScriptHost {
 
 }  // namespace
 
+namespace {
+// One answer per line, ASCII only; bytes that are not UTF-8 (a parser's message quoting the bad
+// line) become U+FFFD instead of failing the output.
+std::string answer_line(const Json& j) {
+    return j.dump(-1, ' ', true, Json::error_handler_t::replace);
+}
+}  // namespace
+
 int run_script(std::istream& in, std::ostream& out) {
     ScriptHost host;
     std::string line;
@@ -268,14 +276,13 @@ int run_script(std::istream& in, std::ostream& out) {
         try {
             answer = host.step(Json::parse(line));
         } catch (const Json::exception& e) {
-            out << Json{{"malformed", std::string("not JSON: ") + e.what()}}.dump(-1, ' ', true)
-                << std::endl;
+            out << answer_line(Json{{"malformed", std::string("not JSON: ") + e.what()}}) << std::endl;
             return 2;
         } catch (const Malformed& e) {
-            out << Json{{"malformed", e.what()}}.dump(-1, ' ', true) << std::endl;
+            out << answer_line(Json{{"malformed", e.what()}}) << std::endl;
             return 2;
         }
-        out << answer.dump(-1, ' ', true) << std::endl;
+        out << answer_line(answer) << std::endl;
     }
     return 0;
 }

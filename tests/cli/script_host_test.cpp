@@ -62,6 +62,8 @@ TEST(ScriptHost, MalformedLines) {
         R"({"recorder":"r","write":"x"})",
         R"({"random":"sometimes"})",
         R"({"call":"b","member":"Encode64","args":[{"text":"\ud800"}]})",
+        "\xba not UTF-8",
+        R"({"call":"b","member":"Encode64","args":[{"text":")" "\xff\xfe" R"("}]})",
     };
     for (const char* line : bad) {
         std::istringstream in(
