@@ -39,6 +39,7 @@ bench: deps
 
 # Each fuzz target runs FUZZ_SECONDS under ASan+UBSan; findings go to $(FUZZ_BUILD)/findings.
 fuzz: deps
+	@scripts/deps.sh fuzz
 	@cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
 	    -DOMBRAK10_SANITIZE=ON -DOMBRAK10_FUZZ=ON -DOMBRAK10_TESTS=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target base64_fuzz envelope_fuzz script_fuzz

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a target needs, only those that are missing.
-# Usage: scripts/deps.sh test|bench
+# Usage: scripts/deps.sh test|bench|fuzz
 set -euo pipefail
 case "${1:-test}" in
   test)  pkgs=(g++ cmake ninja-build make libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev) ;;
   bench) pkgs=(libbenchmark-dev libssl-dev libcrypto++-dev libbotan-2-dev nettle-dev) ;;
-  *) echo "usage: $0 test|bench" >&2; exit 2 ;;
+  fuzz)  pkgs=(clang libclang-rt-14-dev) ;;
+  *) echo "usage: $0 test|bench|fuzz" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${pkgs[@]}"; do
