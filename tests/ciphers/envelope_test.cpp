@@ -341,14 +341,17 @@ TEST(Blowfish, ClearsTheCallersArguments) {
     EXPECT_TRUE(junk.empty() && wrong.empty());
 }
 
+// Three bytes under the object's current key (with the random words forced to zero by the caller).
+template <class C>
+Bytes encrypt(C& c) {
+    Bytes b(3, 1);
+    Text none;
+    c.EncryptByte(b, none);
+    return b;
+}
+
 TEST(Blowfish, KeyRules) {
     ZeroRandomScope zero;
-    Text none;
-    auto encrypt = [&](clsKvVeskEncDecBlowFishA& c) {
-        Bytes b(3, 1);
-        c.EncryptByte(b, none);
-        return b;
-    };
     clsKvVeskEncDecBlowFishA fresh, a, b, c, d;
     const Bytes initial = encrypt(fresh);
     a.Key(u"");  // the empty text on a new object changes nothing
@@ -371,12 +374,6 @@ TEST(Blowfish, KeyRules) {
 
 TEST(Tea, KeyRules) {
     ZeroRandomScope zero;
-    Text none;
-    auto encrypt = [&](clsKvVeskEncDecTeaA& c) {
-        Bytes b(3, 1);
-        c.EncryptByte(b, none);
-        return b;
-    };
     clsKvVeskEncDecTeaA a, b, fresh;
     a.Key(u"0123456789ABCDEFGHIJ");
     b.Key(u"0123456789ABCDEF");
@@ -387,12 +384,6 @@ TEST(Tea, KeyRules) {
 
 TEST(Des, KeyRules) {
     ZeroRandomScope zero;
-    Text none;
-    auto encrypt = [&](clsKvVeskEncDecDesA& c) {
-        Bytes b(3, 1);
-        c.EncryptByte(b, none);
-        return b;
-    };
     clsKvVeskEncDecDesA a, b, c, fresh;
     a.Key(u"abcdefghXYZ");
     b.Key(u"abcdefgh");
