@@ -11,13 +11,11 @@ void clsKvVeskEncDecTeaA::Key(const Text& value) {
 }
 
 const ClassInfo& clsKvVeskEncDecTeaA::info() {
-    static const ClassInfo k{
-        "clsKvVeskEncDecTeaA",
-        envelope_members<clsKvVeskEncDecTeaA>(
-            {"BuddyObject get", "BuddyObject set", "Decode64", "DecodeArray64", "Encode64",
-             "EncodeArray64", "EncryptFile", "DecryptFile", "EncryptString", "DecryptString",
-             "EncryptByte", "DecryptByte", "Key let"}),
-        EventInfo{"Progress", "Percent", DeclType::I32, "czVeskEncDecTea_Progress"}};
+    static const ClassInfo k = envelope_class_info<clsKvVeskEncDecTeaA>(
+        "clsKvVeskEncDecTeaA", "czVeskEncDecTea_Progress",
+        {"BuddyObject get", "BuddyObject set", "Decode64", "DecodeArray64", "Encode64",
+         "EncodeArray64", "EncryptFile", "DecryptFile", "EncryptString", "DecryptString",
+         "EncryptByte", "DecryptByte", "Key let"});
     return k;
 }
 
@@ -38,13 +36,11 @@ void clsKvVeskEncDecBlowFishA::Key(const Text& value) {
 }
 
 const ClassInfo& clsKvVeskEncDecBlowFishA::info() {
-    static const ClassInfo k{
-        "clsKvVeskEncDecBlowFishA",
-        envelope_members<clsKvVeskEncDecBlowFishA>(
-            {"BuddyObject get", "BuddyObject set", "Decode64", "DecodeArray64", "Encode64",
-             "EncodeArray64", "EncryptByte", "EncryptString", "DecryptString", "DecryptByte",
-             "Key let", "EncryptFile", "DecryptFile"}),
-        EventInfo{"Progress", "Percent", DeclType::I32, "czVeskEncDecBlowFish_Progress"}};
+    static const ClassInfo k = envelope_class_info<clsKvVeskEncDecBlowFishA>(
+        "clsKvVeskEncDecBlowFishA", "czVeskEncDecBlowFish_Progress",
+        {"BuddyObject get", "BuddyObject set", "Decode64", "DecodeArray64", "Encode64",
+         "EncodeArray64", "EncryptByte", "EncryptString", "DecryptString", "DecryptByte", "Key let",
+         "EncryptFile", "DecryptFile"});
     return k;
 }
 
@@ -62,13 +58,11 @@ void clsKvVeskEncDecDesA::Key(const Text& value) {
 }
 
 const ClassInfo& clsKvVeskEncDecDesA::info() {
-    static const ClassInfo k{
-        "clsKvVeskEncDecDesA",
-        envelope_members<clsKvVeskEncDecDesA>(
-            {"BuddyObject get", "BuddyObject set", "Decode64", "DecodeArray64", "Encode64",
-             "EncodeArray64", "EncryptByte", "DecryptByte", "EncryptFile", "DecryptFile",
-             "EncryptString", "DecryptString", "Key let"}),
-        EventInfo{"Progress", "Percent", DeclType::I32, "czVeskEncDecDES_Progress"}};
+    static const ClassInfo k = envelope_class_info<clsKvVeskEncDecDesA>(
+        "clsKvVeskEncDecDesA", "czVeskEncDecDES_Progress",
+        {"BuddyObject get", "BuddyObject set", "Decode64", "DecodeArray64", "Encode64",
+         "EncodeArray64", "EncryptByte", "DecryptByte", "EncryptFile", "DecryptFile",
+         "EncryptString", "DecryptString", "Key let"});
     return k;
 }
 

@@ -431,3 +431,36 @@ TEST(Blowfish, FileFailuresAreRaisedAndArgumentsCleared) {
 
 }  // namespace
 }  // namespace ombrak
+
+namespace ombrak {
+namespace {
+
+// Hosts that bind by position rely on the interface order.
+TEST(Envelope, MemberOrder) {
+    auto order = [](const ClassInfo& info) {
+        std::string out;
+        for (const auto& m : info.members)
+            out += m.name +
+                   (m.kind == MemberKind::Method ? "" : std::string(" ") + kind_name(m.kind)) + ",";
+        return out;
+    };
+    const std::string base =
+        "BuddyObject get,BuddyObject set,Decode64,DecodeArray64,Encode64,EncodeArray64,";
+    EXPECT_EQ(
+        order(clsKvVeskEncDecTeaA::info()),
+        base +
+            "EncryptFile,DecryptFile,EncryptString,DecryptString,EncryptByte,DecryptByte,Key let,");
+    EXPECT_EQ(
+        order(clsKvVeskEncDecBlowFishA::info()),
+        base +
+            "EncryptByte,EncryptString,DecryptString,DecryptByte,Key let,EncryptFile,DecryptFile,");
+    EXPECT_EQ(
+        order(clsKvVeskEncDecDesA::info()),
+        base +
+            "EncryptByte,DecryptByte,EncryptFile,DecryptFile,EncryptString,DecryptString,Key let,");
+    EXPECT_EQ(order(clsKvVeskEncDecBase64A::info()),
+              "Decode64,DecodeArray64,Encode64,EncodeArray64,");
+}
+
+}  // namespace
+}  // namespace ombrak

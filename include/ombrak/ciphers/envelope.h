@@ -285,4 +285,13 @@ std::vector<MemberInfo> envelope_members(std::initializer_list<std::string_view>
     return out;
 }
 
+/// The class description of an envelope class: its members in the given order and its Progress
+/// event (32-bit Percent) with the buddy method's name.
+template <class C>
+ClassInfo envelope_class_info(const char* name, const char* buddy_method,
+                              std::initializer_list<std::string_view> order) {
+    return ClassInfo{name, envelope_members<C>(order),
+                     EventInfo{"Progress", "Percent", DeclType::I32, buddy_method}};
+}
+
 }  // namespace ombrak
