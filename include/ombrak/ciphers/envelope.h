@@ -105,8 +105,7 @@ class Envelope : public ProgressObject<std::int32_t>,
     bool DecryptFile(Text& in_file, Text& out_file, bool& overwrite, Text& key,
                      bool& is_file_in_64) {
         const std::string in = native_path(in_file), out = native_path(out_file);
-        if (!file_length_readable(in)) return false;
-        if (file_length_readable(out) && !overwrite) return false;
+        if (!files_allowed(in, out, overwrite)) return false;
         bool written = false;
         swallow([&] {
             auto data = read_whole_file(in);
@@ -223,10 +222,14 @@ class Envelope : public ProgressObject<std::int32_t>,
         if (s.percent != 100) notify_done();
     }
 
+    // The two early returns of the file operations: no input, or an output not to overwrite.
+    static bool files_allowed(const std::string& in, const std::string& out, bool overwrite) {
+        return file_length_readable(in) && (overwrite || !file_length_readable(out));
+    }
+
     bool encrypt_file(Text& in_file, Text& out_file, bool overwrite, Text& key, bool output_in_64) {
         const std::string in = native_path(in_file), out = native_path(out_file);
-        if (!file_length_readable(in)) return false;
-        if (file_length_readable(out) && !overwrite) return false;
+        if (!files_allowed(in, out, overwrite)) return false;
         auto data = read_whole_file(in);
         if (!data) raise_runtime(RuntimeError::FileAccess);
         EncryptByte(*data, key);
