@@ -2,6 +2,7 @@
 #include "commands.h"
 
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "ombrak/ciphers/envelope.h"
@@ -164,39 +165,86 @@ int run_demo(std::ostream& out) {
     return 0;
 }
 
-bool base64_command(const std::string& in, bool decode, bool crlf, std::size_t cols,
-                    std::string& out) {
-    auto bytes =
-        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(in.data()), in.size());
-    if (decode) {
-        Bytes decoded;
-        if (crlf) {
-            encoding::base64_decode_lenient(bytes, decoded);
+namespace {
+
+void decode_base64(files::Input& in, files::Sink& out, bool lenient, bool& valid) {
+    encoding::Base64Decoder decoder(lenient ? encoding::Base64Decoder::Rules::Lenient
+                                            : encoding::Base64Decoder::Rules::Strict);
+    Bytes text(files::kPiece), bytes(encoding::Base64Decoder::capacity(files::kPiece) + 3);
+    for (;;) {
+        std::size_t n = in.read(text.data(), text.size());
+        std::size_t k = decoder.update(std::span(text.data(), n), bytes.data());
+        if (n < text.size()) k += decoder.finish(bytes.data() + k);
+        out.write(std::span(bytes.data(), k));
+        if (!decoder.valid()) break;
+        if (n < text.size()) break;
+    }
+    valid = decoder.valid();
+}
+
+// The library layout: a text of one line has no line break, a longer one breaks every line.
+void encode_library_layout(files::Input& in, files::Sink& out) {
+    Bytes piece(files::kPiece);
+    std::string text(encoding::base64_part_length(piece.size()), '\0');
+    std::size_t n = in.read(piece.data(), piece.size());
+    if (n < piece.size()) {
+        out.write(encoding::base64_encode_lines(std::span(piece.data(), n)));
+        return;
+    }
+    for (;;) {
+        std::size_t k = encoding::base64_encode_lines_part(std::span(piece.data(), n), text.data());
+        out.write(std::string_view(text.data(), k));
+        if (n < piece.size()) return;
+        n = in.read(piece.data(), piece.size());
+    }
+}
+
+// The coreutils layout: pieces of whole groups (so no padding but at the end) encoded flat, then
+// cut into lines that run on from one piece to the next.
+void encode_coreutils_layout(files::Input& in, files::Sink& out, std::size_t cols) {
+    static_assert(files::kPiece % 3 == 0);
+    Bytes piece(files::kPiece);
+    std::string flat(encoding::base64_length(piece.size()), '\0'), lines;
+    if (cols) lines.resize(flat.size() + flat.size() / cols + 1);
+    std::size_t column = 0;
+    for (;;) {
+        std::size_t n = in.read(piece.data(), piece.size());
+        std::size_t chars = encoding::base64_length(n);
+        encoding::base64_encode(std::span(piece.data(), n), flat.data());
+        if (!cols) {
+            out.write(std::string_view(flat.data(), chars));
         } else {
-            auto strict = encoding::base64_decode_strict(bytes);
-            if (!strict) return false;
-            decoded = std::move(*strict);
+            char* o = lines.data();
+            for (std::size_t i = 0; i < chars;) {
+                std::size_t take = std::min(cols - column, chars - i);
+                std::memcpy(o, flat.data() + i, take);
+                o += take;
+                i += take;
+                column += take;
+                if (column == cols) {
+                    *o++ = '\n';
+                    column = 0;
+                }
+            }
+            if (n < piece.size() && column) *o++ = '\n';  // a last partial line ends too
+            out.write(std::string_view(lines.data(), static_cast<std::size_t>(o - lines.data())));
         }
-        out.assign(decoded.begin(), decoded.end());
-        return true;
+        if (n < piece.size()) return;
     }
-    if (crlf) {
-        out = encoding::base64_encode_lines(bytes);
-        return true;
+}
+
+}  // namespace
+
+bool base64_command(files::Input& in, files::Sink& out, bool decode, bool crlf, std::size_t cols) {
+    if (decode) {
+        bool valid;
+        decode_base64(in, out, crlf, valid);
+        return valid;
     }
-    std::string flat(encoding::base64_length(bytes.size()), '\0');
-    encoding::base64_encode(bytes, flat.data());
-    if (cols == 0) {
-        out = flat;
-        if (!out.empty()) out += '\n';
-        return true;
-    }
-    out.clear();
-    out.reserve(flat.size() + flat.size() / cols + 1);
-    for (std::size_t i = 0; i < flat.size(); i += cols) {
-        out.append(flat, i, cols);
-        out += '\n';
-    }
+    if (crlf)
+        encode_library_layout(in, out);
+    else
+        encode_coreutils_layout(in, out, cols);
     return true;
 }
 
@@ -221,7 +269,7 @@ ObjectRef progress_bar() {
 
 }  // namespace
 
-bool cipher_command(const CipherOptions& options, bool decrypt, std::string& data,
+bool cipher_command(const CipherOptions& options, bool decrypt, files::Input& in, files::Sink& out,
                     std::string& error) {
     static const std::pair<const char*, const char*> kCiphers[] = {
         {"tea", "Ombrak10.clsKvVeskEncDecTeaA"},
@@ -237,25 +285,51 @@ bool cipher_command(const CipherOptions& options, bool decrypt, std::string& dat
     ObjectRef object = create_object(progid);
     auto* envelope = dynamic_cast<EnvelopeCipher*>(object.get());
     if (options.progress) object->connect(progress_bar());
+    CodePageScope code_page;
     Text key = utf8_to_text(options.key);
     if (!key.empty()) envelope->set_key(key);
 
-    Bytes bytes(data.begin(), data.end());
-    if (!decrypt) {
-        envelope->encrypt_envelope(bytes);
-        data = options.base64 ? encoding::base64_encode_lines(bytes)
-                              : std::string(bytes.begin(), bytes.end());
-        return true;
+    // An input longer than an envelope can hold is refused before anything is written; a pipe
+    // is read no further than that.
+    const std::uint64_t limit =
+        decrypt ? envelope->max_envelope_length() : envelope->max_data_length();
+    const std::string too_long = decrypt ? "the input is longer than any " + options.cipher +
+                                               " envelope (" + std::to_string(limit) + " bytes)"
+                                         : "the input is longer than an envelope holds (" +
+                                               std::to_string(limit) + " bytes)";
+    std::uint64_t seen = 0;
+    encoding::Base64DataCounter counter;
+    const bool counted = decrypt && options.base64;
+    if (!in.spool([&](std::span<const std::uint8_t> piece) {
+            if (!counted) return (seen += piece.size()) <= limit;
+            counter.update(piece);
+            return counter.decoded_length() <= limit;
+        })) {
+        error = too_long;
+        return false;
     }
-    if (options.base64) {
-        if (!encoding::base64_decode_lenient(ansi_to_text(bytes), bytes)) {
-            error = "the input holds no Base64 text";
+    if (!decrypt) {
+        if (*in.size() > limit) {
+            error = too_long;
             return false;
         }
+        envelope->encrypt_stream(in, out, options.base64);
+        return true;
     }
-    switch (envelope->decrypt_envelope(bytes)) {
+    std::uint64_t total;
+    try {
+        total = envelope_length(in, options.base64);
+    } catch (const Error& e) {
+        if (e.number() != static_cast<std::int32_t>(RuntimeError::InvalidCall)) throw;
+        error = "the input holds no Base64 text";
+        return false;
+    }
+    if (total > limit) {
+        error = too_long;
+        return false;
+    }
+    switch (envelope->decrypt_stream(in, total, options.base64, out)) {
         case DecryptStatus::Ok:
-            data.assign(bytes.begin(), bytes.end());
             return true;
         case DecryptStatus::Partial:
             error = "the input is not a whole number of " + std::to_string(envelope->block_size()) +

@@ -4,17 +4,20 @@
 #include <ostream>
 #include <string>
 
+#include "ombrak/frame/files.h"
+
 namespace ombrak::cli {
 
 int list_classes(std::ostream& out);
 int describe_classes(const std::string& progid, bool json, std::ostream& out, std::ostream& err);
 int run_demo(std::ostream& out);
 
-/// Encodes (coreutils layout: LF after every cols characters and after the last line, or the
-/// library layout with crlf) or decodes (strict, or the library's lenient rules with crlf).
-/// Returns false for input that is not Base64.
-bool base64_command(const std::string& in, bool decode, bool crlf, std::size_t cols,
-                    std::string& out);
+/// Encodes (coreutils layout: LF after every cols characters and after a last partial line, no
+/// line end at all for cols 0; or the library layout with crlf) or decodes (strict, or the
+/// library's lenient rules with crlf), streaming in pieces. Returns false for input that is not
+/// Base64 (what came before the fault is written). Raises error 75 when reading or writing
+/// fails.
+bool base64_command(files::Input& in, files::Sink& out, bool decode, bool crlf, std::size_t cols);
 
 }  // namespace ombrak::cli
 
@@ -27,9 +30,12 @@ struct CipherOptions {
     bool progress = false;  // draw a progress bar on stderr
 };
 
-/// Encrypts or decrypts `data` in place exactly as EncryptFile / DecryptFile write it. Returns
-/// false with a message in `error` when the input cannot be decrypted.
-bool cipher_command(const CipherOptions& options, bool decrypt, std::string& data,
+/// Encrypts or decrypts `in` to `out`, writing exactly what EncryptFile / DecryptFile write. An
+/// input of unknown size (a pipe) is spooled to a temporary file first, and reading stops as
+/// soon as it exceeds what an envelope can hold. Returns false with a message in `error` when
+/// the input is too long or cannot be decrypted; nothing is written then. Raises error 75 when
+/// reading or writing fails.
+bool cipher_command(const CipherOptions& options, bool decrypt, files::Input& in, files::Sink& out,
                     std::string& error);
 
 }  // namespace ombrak::cli

@@ -2,48 +2,77 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <iostream>
-#include <iterator>
-#include <sstream>
+#include <optional>
 
 #include "commands.h"
 #include "ombrak/frame/components.h"
-#include "ombrak/frame/platform.h"
+#include "ombrak/frame/error.h"
+#include "ombrak/frame/files.h"
 #include "script_host.h"
 
 namespace {
 
 using namespace ombrak::cli;
+namespace files = ombrak::files;
 
-// Reads a whole file, or standard input for "-" or an empty name.
-bool read_input(const std::string& path, std::string& data) {
-    if (path.empty() || path == "-") {
-        std::ostringstream s;
-        s << std::cin.rdbuf();
-        data = s.str();
-        return !std::cin.bad();
-    }
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return false;
-    data.assign(std::istreambuf_iterator<char>(f), {});
-    return !f.bad();
+bool standard(const std::string& path) {
+    return path.empty() || path == "-";
 }
 
-// Writes to standard output, or to a file through a temporary file renamed into place.
-bool write_output(const std::string& path, const std::string& data, const std::string& verb) {
-    if (path.empty() || path == "-") {
-        std::fwrite(data.data(), 1, data.size(), stdout);
-        if (std::fflush(stdout) == 0) return true;
-    } else if (ombrak::write_file_replacing(
-                   path,
-                   std::span(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()))) {
-        return true;
+// A file, or standard input for "-" or an empty name; nullopt (with a message) when it cannot
+// be opened.
+std::optional<files::Input> open_input(const std::string& path, const std::string& verb) {
+    if (standard(path)) return files::Input::standard();
+    auto in = files::Input::open(path);
+    if (!in)
+        std::cerr << "ombrak10: " << verb << ": cannot read '" << path
+                  << "': " << std::strerror(errno) << "\n";
+    return in;
+}
+
+// Runs a streaming command from `in_path` to `out_path` (standard output for "-" or an empty
+// name; a file is replaced only when the command succeeds). `command` returns false with a
+// message for a failure of its own; a read or write failure is named by its cause. Exit code.
+int stream(const std::string& verb, const std::string& in_path, const std::string& out_path,
+           const std::function<bool(files::Input&, files::Sink&, std::string&)>& command) {
+    auto in = open_input(in_path, verb);
+    if (!in) return 1;
+    std::string error;
+    std::optional<files::DescriptorSink> console;
+    std::optional<files::ReplacingFile> file;
+    files::Sink* out = nullptr;
+    try {
+        if (standard(out_path))
+            out = &console.emplace(STDOUT_FILENO);
+        else
+            out = &file.emplace(out_path);
+        if (!command(*in, *out, error)) {
+            std::cerr << "ombrak10: " << verb << ": " << error << "\n";
+            return 1;
+        }
+        if (file) file->commit();
+        return 0;
+    } catch (const ombrak::Error& e) {
+        if (out && out->error())
+            error = "cannot write '" + (standard(out_path) ? std::string("-") : out_path) +
+                    "': " + std::strerror(out->error());
+        else if (in->error())
+            error = "cannot read '" + (standard(in_path) ? std::string("-") : in_path) +
+                    "': " + std::strerror(in->error());
+        else if (!out)
+            error = "cannot write '" + out_path + "': " + std::strerror(errno);
+        else
+            error = e.description();
+        std::cerr << "ombrak10: " << verb << ": " << error << "\n";
+        return 1;
     }
-    std::cerr << "ombrak10: " << verb << ": cannot write '" << (path.empty() ? "-" : path) << "'\n";
-    return false;
 }
 
 }  // namespace
@@ -164,31 +193,19 @@ int main(int argc, char** argv) {
             }
             cipher.key = v;
         }
-        std::string data, error;
-        if (!read_input(cipher_in, data)) {
-            std::cerr << "ombrak10: " << verb << ": cannot read '" << cipher_in << "'\n";
-            return 1;
-        }
         cipher.progress = isatty(STDERR_FILENO);
-        if (!cipher_command(cipher, i == 1, data, error)) {
-            std::cerr << "ombrak10: " << verb << ": " << error << "\n";
-            return 1;
-        }
-        return write_output(cipher_out, data, verb) ? 0 : 1;
+        return stream(verb, cipher_in, cipher_out,
+                      [&](files::Input& in, files::Sink& out, std::string& error) {
+                          return cipher_command(cipher, i == 1, in, out, error);
+                      });
     }
     if (*base64) {
-        std::string data;
-        if (!read_input(b64_file, data)) {
-            std::cerr << "ombrak10: base64: cannot read '" << b64_file << "'\n";
-            return 1;
-        }
-        std::string out;
-        if (!base64_command(data, b64_decode, b64_crlf, static_cast<std::size_t>(b64_cols), out)) {
-            std::cerr << "ombrak10: base64: invalid input\n";
-            return 1;
-        }
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        return stream("base64", b64_file, "-",
+                      [&](files::Input& in, files::Sink& out, std::string& error) {
+                          error = "invalid input";
+                          return base64_command(in, out, b64_decode, b64_crlf,
+                                                static_cast<std::size_t>(b64_cols));
+                      });
     }
     return 2;
 }

@@ -276,7 +276,8 @@ int run_script(std::istream& in, std::ostream& out) {
         try {
             answer = host.step(Json::parse(line));
         } catch (const Json::exception& e) {
-            out << answer_line(Json{{"malformed", std::string("not JSON: ") + e.what()}}) << std::endl;
+            out << answer_line(Json{{"malformed", std::string("not JSON: ") + e.what()}})
+                << std::endl;
             return 2;
         } catch (const Malformed& e) {
             out << answer_line(Json{{"malformed", e.what()}}) << std::endl;

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::uint8_t c : in)
             if (c != '\r' && c != '\n') clean.push_back(static_cast<char>(c));
         ombrak::Bytes relaxed;
-        base64_decode_lenient(std::span(reinterpret_cast<const std::uint8_t*>(clean.data()), clean.size()), relaxed);
+        base64_decode_lenient(
+            std::span(reinterpret_cast<const std::uint8_t*>(clean.data()), clean.size()), relaxed);
         if (relaxed != *strict) std::abort();
     }
     (void)any;
@@ -26,7 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     base64_decode_lenient(wide, from_wide);
     std::string again = base64_encode_lines(lenient);
     ombrak::Bytes back;
-    if (!lenient.empty() && (!base64_decode_lenient(std::span(reinterpret_cast<const std::uint8_t*>(again.data()), again.size()), back) || back != lenient))
+    if (!lenient.empty() &&
+        (!base64_decode_lenient(
+             std::span(reinterpret_cast<const std::uint8_t*>(again.data()), again.size()), back) ||
+         back != lenient))
         std::abort();
     return 0;
 }

@@ -159,9 +159,11 @@ template <class Char, bool Simd>
 constexpr std::size_t kLineBytes = kBase64LineLength / 4 * 3;
 
 template <class Char, bool Simd>
-[[gnu::always_inline]] inline void encode_lines(std::span<const std::uint8_t> in, Char* out) {
+[[gnu::always_inline]] inline void encode_lines(std::span<const std::uint8_t> in, Char* out,
+                                                bool part) {
     const std::size_t n = in.size();
-    if (base64_length(n) <= kBase64LineLength) {
+    // A whole text of one line has no line break; a part of a longer text breaks every line.
+    if (!part && base64_length(n) <= kBase64LineLength) {
         encode_run<Char, Simd>(in.data(), n, n, out);
         return;
     }
@@ -180,15 +182,15 @@ template <class Char, bool Simd>
 }
 
 template <class Char>
-void encode_lines_scalar(std::span<const std::uint8_t> in, Char* out) {
-    encode_lines<Char, false>(in, out);
+void encode_lines_scalar(std::span<const std::uint8_t> in, Char* out, bool part) {
+    encode_lines<Char, false>(in, out, part);
 }
 
 #if OMBRAK_BASE64_SSSE3
 template <class Char>
 __attribute__((target("ssse3"))) void encode_lines_ssse3(std::span<const std::uint8_t> in,
-                                                         Char* out) {
-    encode_lines<Char, true>(in, out);
+                                                         Char* out, bool part) {
+    encode_lines<Char, true>(in, out, part);
 }
 __attribute__((target("ssse3"))) void encode_flat_ssse3(std::span<const std::uint8_t> in,
                                                         char* out) {
@@ -197,98 +199,196 @@ __attribute__((target("ssse3"))) void encode_flat_ssse3(std::span<const std::uin
 #endif
 
 template <class Char>
-void encode_lines_best(std::span<const std::uint8_t> in, Char* out) {
+void encode_lines_best(std::span<const std::uint8_t> in, Char* out, bool part = false) {
 #if OMBRAK_BASE64_SSSE3
-    if (have_ssse3()) return encode_lines_ssse3(in, out);
+    if (have_ssse3()) return encode_lines_ssse3(in, out, part);
 #endif
-    encode_lines_scalar(in, out);
+    encode_lines_scalar(in, out, part);
 }
 
-template <class Char, bool Simd>
-[[gnu::always_inline]] inline bool decode_lenient(const Char* in, std::size_t n, Bytes& out) {
-    out.resize(n / 4 * 3 + 16);  // three bytes per four characters, plus room for a 16-byte store
-    std::uint8_t* o = out.data();
-    std::uint32_t acc = 0;
-    int pending = 0;
-    bool any = false;
-    std::size_t i = 0;
-    while (i < n) {
 #if OMBRAK_BASE64_SSSE3
-        if constexpr (Simd) {
-            if (pending == 0 && i + 16 <= n && decode16(in + i, o)) {
-                o += 12;
-                i += 16;
-                any = true;
-                continue;
-            }
-        }
+// Counts the characters lenient decoding removes among 16 (17 readable): every "=" and both
+// characters of every CR LF pair that starts among them.
+__attribute__((target("sse2"))) inline std::size_t removed16(const std::uint8_t* p) {
+    __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    unsigned eq = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(c, _mm_set1_epi8('='))));
+    unsigned pair = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+        _mm_cmpeq_epi8(c, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(next, _mm_set1_epi8('\n')))));
+    return static_cast<std::size_t>(__builtin_popcount(eq) + 2 * __builtin_popcount(pair));
+}
 #endif
-        // Fast path: a whole group of four plain characters at a group boundary.
-        if (pending == 0 && i + 4 <= n) {
-            std::uint32_t c0 = in[i], c1 = in[i + 1], c2 = in[i + 2], c3 = in[i + 3];
-            if (sizeof(Char) == 1 || (c0 | c1 | c2 | c3) <= 0xFF) {
-                std::uint32_t a = kDecode[c0], b = kDecode[c1], c = kDecode[c2], d = kDecode[c3];
-                if (((a | b | c | d) & kSpecial) == 0) {
-                    std::uint32_t v = (a << 26) | (b << 20) | (c << 14) | (d << 8);
-                    v = __builtin_bswap32(v);
-                    std::memcpy(o, &v, 4);
-                    o += 3;
-                    i += 4;
-                    any = true;
+
+}  // namespace
+
+// ---- Incremental decoding ----------------------------------------------------------------
+
+template <class Char, bool Simd>
+[[gnu::always_inline]] inline std::size_t Base64Decoder::run(const Char* in, std::size_t n,
+                                                             std::uint8_t* out) noexcept {
+    std::uint8_t* o = out;
+    std::size_t i = 0;
+    const bool strict = rules_ == Rules::Strict;
+    if (bad_) return 0;
+    if (held_cr_) {
+        held_cr_ = false;
+        if (n && in[0] == '\n')
+            i = 1;
+        else
+            push(0, o);  // a lone CR is a data character
+    }
+    while (i < n) {
+        if (pending_ == 0 && pads_ == 0) {
+#if OMBRAK_BASE64_SSSE3
+            if constexpr (Simd) {
+                if (i + 16 <= n && decode16(in + i, o)) {
+                    o += 12;
+                    i += 16;
+                    any_ = true;
                     continue;
                 }
             }
+#endif
+            // A whole group of four alphabet characters at a group boundary.
+            if (i + 4 <= n) {
+                std::uint32_t c0 = in[i], c1 = in[i + 1], c2 = in[i + 2], c3 = in[i + 3];
+                if ((c0 | c1 | c2 | c3) < 0x80) {
+                    std::uint32_t a = kDecode[c0], b = kDecode[c1], c = kDecode[c2],
+                                  d = kDecode[c3];
+                    bool plain = ((a | b | c | d) & kSpecial) == 0;
+                    if (plain && strict)
+                        plain = (a || c0 == 'A') && (b || c1 == 'A') && (c || c2 == 'A') &&
+                                (d || c3 == 'A');
+                    if (plain) {
+                        std::uint32_t v =
+                            __builtin_bswap32((a << 26) | (b << 20) | (c << 14) | (d << 8));
+                        std::memcpy(o, &v, 4);
+                        o += 3;
+                        i += 4;
+                        any_ = true;
+                        continue;
+                    }
+                }
+            }
         }
-        std::uint32_t c = in[i];
-        if (c == '\r' && i + 1 < n && in[i + 1] == '\n') {
-            i += 2;
+        const std::uint32_t c = in[i];
+        if (strict) {
+            ++i;
+            if (c == '\n' || c == '\r') continue;
+            if (c == '=') {
+                // Padding completes a group of two or three characters, and ends the data.
+                if (pending_ < 2 || pending_ + ++pads_ > 4) bad_ = true;
+            } else if (c > 0xFF || base64_value(static_cast<std::uint8_t>(c)) < 0 || pads_) {
+                bad_ = true;
+            } else {
+                push(kDecode[c], o);
+            }
+            if (bad_) return static_cast<std::size_t>(o - out);
             continue;
+        }
+        if (c == '\r') {
+            if (i + 1 == n) {
+                held_cr_ = true;  // whether it pairs with an LF, the next piece tells
+                break;
+            }
+            if (in[i + 1] == '\n') {
+                i += 2;
+                continue;
+            }
         }
         ++i;
         if (c == '=') continue;
-        any = true;
-        acc = (acc << 6) | (kDecode[c & 0xFF] & 63);
-        if (++pending == 4) {
-            o[0] = static_cast<std::uint8_t>(acc >> 16);
-            o[1] = static_cast<std::uint8_t>(acc >> 8);
-            o[2] = static_cast<std::uint8_t>(acc);
-            o += 3;
-            pending = 0;
-            acc = 0;
-        }
+        std::uint32_t v;
+        if constexpr (sizeof(Char) == 1)
+            v = c >= 0x80 && high_ ? high_[c - 0x80] : kDecode[c] & 63;
+        else
+            v = kDecode[c & 0xFF] & 63;
+        push(v, o);
     }
-    if (pending == 3) {
-        *o++ = static_cast<std::uint8_t>(acc >> 10);
-        *o++ = static_cast<std::uint8_t>(acc >> 2);
-    } else if (pending == 2) {
-        *o++ = static_cast<std::uint8_t>(acc >> 4);
+    return static_cast<std::size_t>(o - out);
+}
+
+inline void Base64Decoder::push(std::uint32_t v, std::uint8_t*& o) noexcept {
+    any_ = true;
+    acc_ = (acc_ << 6) | v;
+    if (++pending_ == 4) {
+        o[0] = static_cast<std::uint8_t>(acc_ >> 16);
+        o[1] = static_cast<std::uint8_t>(acc_ >> 8);
+        o[2] = static_cast<std::uint8_t>(acc_);
+        o += 3;
+        pending_ = 0;
+        acc_ = 0;
     }
-    out.resize(static_cast<std::size_t>(o - out.data()));
-    if (!any) out.clear();
-    return any;
 }
 
 template <class Char>
-bool decode_scalar(const Char* in, std::size_t n, Bytes& out) {
-    return decode_lenient<Char, false>(in, n, out);
+std::size_t Base64Decoder::run_scalar(const Char* in, std::size_t n, std::uint8_t* out) noexcept {
+    return run<Char, false>(in, n, out);
 }
 
 #if OMBRAK_BASE64_SSSE3
 template <class Char>
-__attribute__((target("ssse3"))) bool decode_ssse3(const Char* in, std::size_t n, Bytes& out) {
-    return decode_lenient<Char, true>(in, n, out);
+__attribute__((target("ssse3"))) std::size_t Base64Decoder::run_ssse3(const Char* in, std::size_t n,
+                                                                      std::uint8_t* out) noexcept {
+    return run<Char, true>(in, n, out);
 }
 #endif
 
 template <class Char>
-bool decode_best(const Char* in, std::size_t n, Bytes& out) {
+std::size_t Base64Decoder::dispatch(const Char* in, std::size_t n, std::uint8_t* out) noexcept {
 #if OMBRAK_BASE64_SSSE3
-    if (have_ssse3()) return decode_ssse3(in, n, out);
+    if (have_ssse3()) return run_ssse3(in, n, out);
 #endif
-    return decode_scalar(in, n, out);
+    return run_scalar(in, n, out);
 }
 
-}  // namespace
+std::size_t Base64Decoder::update(std::span<const std::uint8_t> in, std::uint8_t* out) noexcept {
+    return dispatch(in.data(), in.size(), out);
+}
+
+std::size_t Base64Decoder::update(std::u16string_view in, std::uint8_t* out) noexcept {
+    return dispatch(in.data(), in.size(), out);
+}
+
+std::size_t Base64Decoder::finish(std::uint8_t* out) noexcept {
+    std::uint8_t* o = out;
+    if (held_cr_) {
+        held_cr_ = false;
+        push(0, o);
+    }
+    if (rules_ == Rules::Strict && !bad_ && pending_ + pads_ != 0 && pending_ + pads_ != 4)
+        bad_ = true;
+    if (bad_) return static_cast<std::size_t>(o - out);
+    if (pending_ == 3) {
+        *o++ = static_cast<std::uint8_t>(acc_ >> 10);
+        *o++ = static_cast<std::uint8_t>(acc_ >> 2);
+    } else if (pending_ == 2) {
+        *o++ = static_cast<std::uint8_t>(acc_ >> 4);
+    }
+    pending_ = 0;
+    acc_ = 0;
+    return static_cast<std::size_t>(o - out);
+}
+
+void Base64DataCounter::update(std::span<const std::uint8_t> in) noexcept {
+    const std::uint8_t* p = in.data();
+    std::size_t n = in.size(), i = 0, removed = 0;
+    if (n == 0) return;
+    if (held_cr_ && p[0] == '\n') removed += 2;  // the pair's CR was counted as data
+#if OMBRAK_BASE64_SSSE3
+    for (; i + 17 <= n; i += 16) removed += removed16(p + i);
+#endif
+    for (; i < n; ++i)
+        removed += (p[i] == '=') + 2 * (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n');
+    held_cr_ = p[n - 1] == '\r';
+    characters_ += n;
+    characters_ -= removed;
+}
+
+std::uint64_t Base64DataCounter::decoded_length() const noexcept {
+    const std::uint64_t r = characters_ % 4;
+    return characters_ / 4 * 3 + (r == 3 ? 2 : r == 2 ? 1 : 0);
+}
 
 std::size_t base64_lines_length(std::size_t n) noexcept {
     std::size_t chars = base64_length(n);
@@ -303,6 +403,16 @@ void base64_encode(std::span<const std::uint8_t> in, char* out) noexcept {
     encode_run<char, false>(in.data(), in.size(), in.size(), out);
 }
 
+std::size_t base64_part_length(std::size_t n) noexcept {
+    std::size_t chars = base64_length(n);
+    return chars + 2 * (chars / kBase64LineLength);
+}
+
+std::size_t base64_encode_lines_part(std::span<const std::uint8_t> in, char* out) noexcept {
+    encode_lines_best(in, out, true);
+    return base64_part_length(in.size());
+}
+
 std::string base64_encode_lines(std::span<const std::uint8_t> in) {
     std::string out(base64_lines_length(in.size()), '\0');
     encode_lines_best(in, out.data());
@@ -315,31 +425,37 @@ Text base64_encode_lines_text(std::span<const std::uint8_t> in) {
     return out;
 }
 
+namespace {
+template <class Input>
+bool decode_whole(Base64Decoder::Rules rules, const Input& in, Bytes& out) {
+    Base64Decoder d(rules);
+    out.resize(Base64Decoder::capacity(in.size()));
+    std::size_t n = d.update(in, out.data());
+    n += d.finish(out.data() + n);
+    out.resize(n);
+    bool ok = rules == Base64Decoder::Rules::Strict ? d.valid() : d.any();
+    if (!ok) out.clear();
+    return ok;
+}
+}  // namespace
+
 bool base64_decode_lenient(std::u16string_view in, Bytes& out) {
-    return decode_best(in.data(), in.size(), out);
+    return decode_whole(Base64Decoder::Rules::Lenient, in, out);
 }
 
 bool base64_decode_lenient(std::span<const std::uint8_t> in, Bytes& out) {
-    return decode_best(in.data(), in.size(), out);
+    return decode_whole(Base64Decoder::Rules::Lenient, in, out);
 }
 
 std::optional<Bytes> base64_decode_strict(std::span<const std::uint8_t> in) {
-    std::string clean;
-    clean.reserve(in.size());
-    for (std::uint8_t c : in) {
-        if (c == '\n' || c == '\r') continue;
-        bool alphabet = c != '=' && (kDecode[c] != 0 || c == 'A');
-        if (!alphabet && c != '=') return std::nullopt;
-        clean.push_back(static_cast<char>(c));
-    }
-    if (clean.size() % 4 != 0) return std::nullopt;
-    std::size_t pad = 0;
-    while (pad < clean.size() && pad < 3 && clean[clean.size() - 1 - pad] == '=') ++pad;
-    if (pad > 2 || clean.find('=') < clean.size() - pad) return std::nullopt;
     Bytes out;
-    if (!clean.empty())
-        decode_best(reinterpret_cast<const std::uint8_t*>(clean.data()), clean.size(), out);
+    if (!decode_whole(Base64Decoder::Rules::Strict, in, out)) return std::nullopt;
     return out;
+}
+
+int base64_value(std::uint8_t c) noexcept {
+    return (kDecode[c] & kSpecial) || (kDecode[c] == 0 && c != 'A') ? -1
+                                                                    : static_cast<int>(kDecode[c]);
 }
 
 }  // namespace ombrak::encoding

@@ -30,6 +30,14 @@ Text decode64(const Text& text) {
     return ansi_to_text(decode_array64(text));
 }
 
+void ansi_base64_values(std::uint8_t (&values)[128]) noexcept {
+    for (int b = 0x80; b < 0x100; ++b) {
+        int v = encoding::base64_value(
+            static_cast<std::uint8_t>(ansi_char(static_cast<std::uint8_t>(b)) & 0xFF));
+        values[b - 0x80] = static_cast<std::uint8_t>(v < 0 ? 0 : v);
+    }
+}
+
 const ClassInfo& clsKvVeskEncDecBase64A::info() {
     static const ClassInfo k{"clsKvVeskEncDecBase64A", base64_members<clsKvVeskEncDecBase64A>(),
                              std::nullopt};

@@ -13,6 +13,7 @@ namespace ombrak {
 namespace {
 
 struct CodePage {
+    int id = 0;
     std::array<char16_t, 256> to_unicode{};
     // Unicode code unit to byte; 0 marks "not in the code page" for units >= 0x80.
     std::unique_ptr<std::array<std::uint8_t, 65536>> from_unicode;
@@ -22,6 +23,7 @@ const CodePage* build(int cp) {
     for (std::size_t i = 0; i < frame::kCodePageCount; ++i) {
         if (frame::kCodePages[i].code_page != cp) continue;
         auto* page = new CodePage;
+        page->id = cp;
         page->from_unicode = std::make_unique<std::array<std::uint8_t, 65536>>();
         for (int b = 0; b < 256; ++b) {
             char16_t u = b < 0x80 ? static_cast<char16_t>(b) : frame::kCodePages[i].upper[b - 0x80];
@@ -58,14 +60,17 @@ int initial_code_page() {
     return 1252;
 }
 
-std::atomic<int>& active() {
-    static std::atomic<int> cp{initial_code_page()};
-    return cp;
+// The page in force: one pointer, so its tables and its number always go together.
+std::atomic<const CodePage*>& active_page() {
+    static std::atomic<const CodePage*> page{page_for(initial_code_page())};
+    return page;
 }
 
-std::atomic<const CodePage*>& active_page() {
-    static std::atomic<const CodePage*> page{page_for(active().load())};
-    return page;
+// The page this thread's operation pinned, if one runs.
+thread_local const CodePage* pinned = nullptr;
+
+const CodePage& current() {
+    return pinned ? *pinned : *active_page().load();
 }
 
 }  // namespace
@@ -77,18 +82,29 @@ bool code_page_supported(int cp) noexcept {
 }
 
 int code_page() noexcept {
-    return active().load();
+    return current().id;
 }
 
 bool set_code_page(int cp) noexcept {
     if (!code_page_supported(cp)) return false;
     active_page().store(page_for(cp));
-    active().store(cp);
     return true;
 }
 
+CodePageScope::CodePageScope() noexcept : outer_(pinned == nullptr) {
+    if (outer_) pinned = active_page().load();
+}
+
+CodePageScope::~CodePageScope() {
+    if (outer_) pinned = nullptr;
+}
+
+char16_t ansi_char(std::uint8_t b) noexcept {
+    return current().to_unicode[b];
+}
+
 Bytes ansi_from_text(std::u16string_view t) {
-    const auto& table = *active_page().load()->from_unicode;
+    const auto& table = *current().from_unicode;
     Bytes out(t.size());
     for (std::size_t i = 0; i < t.size(); ++i) {
         char16_t u = t[i];
@@ -99,7 +115,7 @@ Bytes ansi_from_text(std::u16string_view t) {
 }
 
 Text ansi_to_text(std::span<const std::uint8_t> b) {
-    const auto& table = active_page().load()->to_unicode;
+    const auto& table = current().to_unicode;
     Text out(b.size(), u'\0');
     for (std::size_t i = 0; i < b.size(); ++i) out[i] = table[b[i]];
     return out;

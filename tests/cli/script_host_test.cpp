@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "commands.h"
+#include "files_support.h"
 #include "ombrak/frame/components.h"
 
 namespace ombrak::cli {
@@ -63,7 +64,9 @@ TEST(ScriptHost, MalformedLines) {
         R"({"random":"sometimes"})",
         R"({"call":"b","member":"Encode64","args":[{"text":"\ud800"}]})",
         "\xba not UTF-8",
-        R"({"call":"b","member":"Encode64","args":[{"text":")" "\xff\xfe" R"("}]})",
+        R"({"call":"b","member":"Encode64","args":[{"text":")"
+        "\xff\xfe"
+        R"("}]})",
     };
     for (const char* line : bad) {
         std::istringstream in(
@@ -77,23 +80,32 @@ TEST(ScriptHost, MalformedLines) {
     }
 }
 
+// The command on a string, through the streaming file layer.
+bool base64_of(const std::string& in, bool decode, bool crlf, std::size_t cols, std::string& out) {
+    test::StringInput input(in);
+    test::StringSink sink;
+    bool ok = base64_command(input.in, sink, decode, crlf, cols);
+    out = sink.data;
+    return ok;
+}
+
 TEST(Base64Command, Layouts) {
     std::string out;
     std::string data(60, 'x');
-    ASSERT_TRUE(base64_command(data, false, false, 76, out));
+    ASSERT_TRUE(base64_of(data, false, false, 76, out));
     EXPECT_EQ(out.size(), 80u + 2);  // 76 + LF + 4 + LF, as coreutils writes it
     EXPECT_EQ(out[76], '\n');
-    ASSERT_TRUE(base64_command(data, false, false, 0, out));
-    EXPECT_EQ(out.size(), 81u);
-    EXPECT_EQ(out.find('\n'), 80u);
-    ASSERT_TRUE(base64_command(data, false, true, 0, out));
+    ASSERT_TRUE(base64_of(data, false, false, 0, out));
+    EXPECT_EQ(out.size(), 80u);  // no wrapping: one line and, as coreutils, no line end
+    EXPECT_EQ(out.find('\n'), std::string::npos);
+    ASSERT_TRUE(base64_of(data, false, true, 0, out));
     EXPECT_EQ(out.substr(76, 2), "\r\n");
     EXPECT_NE(out.back(), '\n');
     std::string back;
-    ASSERT_TRUE(base64_command(out, true, false, 0, back));  // CR LF accepted when decoding
+    ASSERT_TRUE(base64_of(out, true, false, 0, back));  // CR LF accepted when decoding
     EXPECT_EQ(back, data);
-    EXPECT_FALSE(base64_command("TW Fu", true, false, 0, back));
-    ASSERT_TRUE(base64_command("TW Fu", true, true, 0, back));  // the library's lenient rules
+    EXPECT_FALSE(base64_of("TW Fu", true, false, 0, back));
+    ASSERT_TRUE(base64_of("TW Fu", true, true, 0, back));  // the library's lenient rules
     EXPECT_EQ(back, std::string("M\x60\x05"));
 }
 

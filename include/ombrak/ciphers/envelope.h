@@ -12,12 +12,15 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 #include <string_view>
 
+#include "ombrak/ciphers/block.h"
 #include "ombrak/encoding/base64.h"
 #include "ombrak/encoding/base64_class.h"
 #include "ombrak/frame/components.h"
 #include "ombrak/frame/error.h"
+#include "ombrak/frame/files.h"
 #include "ombrak/frame/platform.h"
 #include "ombrak/frame/progress.h"
 #include "ombrak/frame/text.h"
@@ -28,12 +31,12 @@ namespace ombrak {
 enum class DecryptStatus {
     Ok,         // trimmed to the data
     Partial,    // not a whole number of blocks: whole blocks decrypted, the tail left
-    SizeError,  // decrypted in full, the size descriptor failed its check: left untrimmed
+    SizeError,  // the size descriptor failed its check: left untrimmed (nothing written)
     Failed,     // a progress notification failed: decrypted up to that block
 };
 
 /// The envelope itself, for callers that need more than the host operations tell (the tool
-/// reports why a decryption failed).
+/// streams files through it and reports why a decryption failed).
 class EnvelopeCipher {
   public:
     virtual ~EnvelopeCipher() = default;
@@ -41,7 +44,49 @@ class EnvelopeCipher {
     virtual void set_key(const Text& key) = 0;
     virtual void encrypt_envelope(Bytes& bytes) = 0;
     virtual DecryptStatus decrypt_envelope(Bytes& bytes) = 0;
+    /// Writes the envelope of the input's bytes to out, raw or in the library's Base64 layout,
+    /// piece by piece. The input's size must be known. Raises error 6 when the input is longer
+    /// than max_data_length(), 75 when reading or writing fails, and the error of a failing
+    /// progress notification.
+    virtual void encrypt_stream(files::Input& in, files::Sink& out, bool base64) = 0;
+    /// Decrypts the envelope the input holds (raw bytes, or Base64 text read by the lenient
+    /// rules and the ANSI code page) and writes its data to out, piece by piece. `total` is
+    /// envelope_length() of the input. The size descriptor is checked first: unless it passes,
+    /// nothing is written and no progress is notified. A failing final notification does not
+    /// fail the decryption. Raises error 75 when reading or writing fails.
+    virtual DecryptStatus decrypt_stream(files::Input& in, std::uint64_t total, bool base64,
+                                         files::Sink& out) = 0;
     virtual std::size_t block_size() const = 0;
+
+    /// The longest data an envelope holds: its length must fit the 32-bit size descriptor.
+    std::uint64_t max_data_length() const { return INT32_MAX / block_size() * block_size() - 12; }
+    /// The longest envelope whose size check can pass.
+    std::uint64_t max_envelope_length() const {
+        return std::uint64_t{INT32_MAX} + 11 + block_size();
+    }
+};
+
+/// The length of the envelope an input holds: its size, or for Base64 text the length of the
+/// bytes it decodes to (a counting pass; the input is rewound). Raises error 5 when Base64 text
+/// holds no data character, 75 when reading fails.
+std::uint64_t envelope_length(files::Input& in, bool base64);
+
+/// Reads the bytes of an envelope from an input holding it raw or as Base64 text (lenient rules,
+/// bytes read as characters of the ANSI code page in force when it is made).
+class EnvelopeReader {
+  public:
+    EnvelopeReader(files::Input& in, bool base64);
+    /// n bytes, fewer only at the end.
+    std::size_t read(std::uint8_t* p, std::size_t n);
+
+  private:
+    files::Input& in_;
+    bool base64_;
+    encoding::Base64Decoder decoder_;
+    std::uint8_t high_values_[128];
+    Bytes text_, decoded_;
+    std::size_t at_ = 0, end_ = 0;
+    bool ended_ = false;
 };
 
 template <class Derived, class Kernel>
@@ -53,6 +98,7 @@ class Envelope : public ProgressObject<std::int32_t>,
     std::size_t block_size() const override { return kBlock; }
 
     static constexpr std::size_t kBlock = Kernel::kBlockSize;
+    static_assert(files::kPiece % kBlock == 0);
 
     /// Replaces the array by its envelope, encrypted. Raises every failure.
     void EncryptByte(Bytes& bytes, Text& key) {
@@ -70,6 +116,7 @@ class Envelope : public ProgressObject<std::int32_t>,
     }
 
     Text EncryptString(Text& text, Text& key, bool& output_in_64) {
+        CodePageScope code_page;
         Bytes bytes = ansi_from_text(text);
         EncryptByte(bytes, key);
         Text result = ansi_to_text(bytes);
@@ -79,6 +126,7 @@ class Envelope : public ProgressObject<std::int32_t>,
     }
 
     Text DecryptString(Text& text, Text& key, bool& is_text_in_64) {
+        CodePageScope code_page;
         if (is_text_in_64) text = decode64(text);
         Bytes bytes = ansi_from_text(text);
         DecryptByte(bytes, key);
@@ -104,17 +152,20 @@ class Envelope : public ProgressObject<std::int32_t>,
 
     bool DecryptFile(Text& in_file, Text& out_file, bool& overwrite, Text& key,
                      bool& is_file_in_64) {
+        CodePageScope code_page;
         const std::string in = native_path(in_file), out = native_path(out_file);
         if (!files_allowed(in, out, overwrite)) return false;
         bool written = false;
         swallow([&] {
-            auto data = read_whole_file(in);
-            if (!data) raise_runtime(RuntimeError::FileAccess);
-            if (is_file_in_64) *data = decode_array64(ansi_to_text(*data));
+            auto input = files::Input::open(in);
+            if (!input) raise_runtime(RuntimeError::FileAccess);
+            const std::uint64_t total = envelope_length(*input, is_file_in_64);
             if (!key.empty()) self().Key(key);
+            files::ReplacingFile output(out);
             // Nothing is written unless the envelope decrypted and passed its size check.
-            if (decrypt_envelope(*data) != DecryptStatus::Ok) return;
-            written = write_file_replacing(out, *data);
+            if (decrypt_stream(*input, total, is_file_in_64, output) != DecryptStatus::Ok) return;
+            output.commit();
+            written = true;
         });
         clear_arguments(key, in_file, out_file);
         return written;
@@ -126,25 +177,15 @@ class Envelope : public ProgressObject<std::int32_t>,
         Steps steps;
         std::uint8_t chain[kBlock] = {};
         try {
-            for (std::size_t o = 0; o < whole;) {
-                std::size_t stop = steps.next_stop(o), end = std::min(stop + kBlock, whole);
-                kernel_.cbc_decrypt(a.data() + o, (end - o) / kBlock, chain);
-                o = end;
-                if (stop < whole) step(steps, stop, total);
-            }
+            run(steps, 0, whole, total, decrypt_at(a.data(), 0, chain));
         } catch (...) {
             return DecryptStatus::Failed;
         }
         if (whole != total) return DecryptStatus::Partial;
-        if (total < 12) return DecryptStatus::SizeError;
-        const std::int32_t size = static_cast<std::int32_t>(get_le32(a.data() + 8));
-        // Computed in 64 bits, and a negative descriptor fails too: -1 would otherwise pass the
-        // distance check and ask for a move of -1 bytes.
-        std::int64_t spare = static_cast<std::int64_t>(total) - size;
-        if (size < 0 || spare < 12 || spare > static_cast<std::int64_t>(11 + kBlock))
-            return DecryptStatus::SizeError;
-        std::memmove(a.data(), a.data() + 12, static_cast<std::size_t>(size));
-        a.resize(static_cast<std::size_t>(size));
+        auto size = checked_size(a.data(), total);
+        if (!size) return DecryptStatus::SizeError;
+        std::memmove(a.data(), a.data() + 12, *size);
+        a.resize(*size);
         try {
             finish(steps);
         } catch (...) {
@@ -155,25 +196,104 @@ class Envelope : public ProgressObject<std::int32_t>,
 
     /// The envelope's encryption in place.
     void encrypt_envelope(Bytes& a) override {
-        const std::uint64_t length = a.size();
-        const std::uint64_t total = (length + 12 + kBlock - 1) / kBlock * kBlock;
-        // The size descriptor and the host's array bounds are 32-bit.
-        if (total > static_cast<std::uint64_t>(INT32_MAX)) raise_runtime(RuntimeError::Overflow);
+        const std::uint64_t length = a.size(), total = envelope_total(length);
         a.resize(static_cast<std::size_t>(total));
         std::memmove(a.data() + 12, a.data(), static_cast<std::size_t>(length));
-        put_le32(a.data() + 8, static_cast<std::uint32_t>(length));
-        put_le32(a.data(), envelope_random31());
-        put_le32(a.data() + 4, envelope_random31());
+        put_header(a.data(), length);
         Steps steps;
         std::uint8_t chain[kBlock] = {};
-        for (std::size_t o = 0; o < total;) {
-            std::size_t stop = steps.next_stop(o),
-                        end = std::min<std::size_t>(stop + kBlock, total);
-            kernel_.cbc_encrypt(a.data() + o, (end - o) / kBlock, chain);
-            o = end;
-            if (stop < total) step(steps, stop, total);
+        run(steps, 0, total, total, encrypt_at(a.data(), 0, chain));
+        finish(steps);
+    }
+
+    void encrypt_stream(files::Input& in, files::Sink& out, bool base64) override {
+        if (!in.size()) raise_runtime(RuntimeError::FileAccess);
+        const std::uint64_t length = *in.size(), total = envelope_total(length);
+        Bytes piece(static_cast<std::size_t>(std::min<std::uint64_t>(files::kPiece, total)));
+        std::string text(base64 ? encoding::base64_part_length(piece.size()) : 0, '\0');
+        Steps steps;
+        std::uint8_t chain[kBlock] = {};
+        for (std::uint64_t o = 0; o < total;) {
+            const std::size_t n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(files::kPiece, total - o));
+            std::size_t at = 0;
+            if (o == 0) {
+                put_header(piece.data(), length);
+                at = 12;
+            }
+            // Data fills the envelope from offset 12 to 12 + length, zeros pad the rest.
+            const std::uint64_t data_end = std::min<std::uint64_t>(o + n, 12 + length);
+            if (o + at < data_end) {
+                const std::size_t want = static_cast<std::size_t>(data_end - o - at);
+                if (in.read(piece.data() + at, want) != want)
+                    raise_runtime(RuntimeError::FileAccess);  // the file shrank while read
+                at += want;
+            }
+            std::memset(piece.data() + at, 0, n - at);
+            run(steps, o, o + n, total, encrypt_at(piece.data(), o, chain));
+            if (!base64) {
+                out.write(std::span(piece.data(), n));
+            } else if (total <= 57) {
+                out.write(encoding::base64_encode_lines(std::span(piece.data(), n)));
+            } else {
+                std::size_t k =
+                    encoding::base64_encode_lines_part(std::span(piece.data(), n), text.data());
+                out.write(std::string_view(text.data(), k));
+            }
+            o += n;
         }
         finish(steps);
+    }
+
+    DecryptStatus decrypt_stream(files::Input& in, std::uint64_t total, bool base64,
+                                 files::Sink& out) override {
+        const std::uint64_t whole = total / kBlock * kBlock;
+        Steps steps;
+        if (whole != total) {
+            // The blocks are not looked at: only the progress they would report.
+            try {
+                run(steps, 0, whole, total, [](std::uint64_t, std::size_t) {});
+            } catch (...) {
+                return DecryptStatus::Failed;
+            }
+            return DecryptStatus::Partial;
+        }
+        if (total < 16) return DecryptStatus::SizeError;  // no size descriptor
+        EnvelopeReader reader(in, base64);
+        Bytes piece(static_cast<std::size_t>(std::min<std::uint64_t>(files::kPiece, total)));
+        std::size_t n = reader.read(piece.data(), piece.size());
+        if (n != piece.size()) raise_runtime(RuntimeError::FileAccess);
+        // The size descriptor, from a decrypted copy of the first 16 bytes.
+        std::uint8_t head[16], chain[kBlock] = {};
+        std::memcpy(head, piece.data(), 16);
+        kernel_.cbc_decrypt(head, 16 / kBlock, chain);
+        auto size = checked_size(head, total);
+        ciphers::wipe(head, sizeof head);
+        if (!size) return DecryptStatus::SizeError;
+        std::memset(chain, 0, sizeof chain);
+        for (std::uint64_t o = 0;;) {
+            try {
+                run(steps, o, o + n, total, decrypt_at(piece.data(), o, chain));
+            } catch (...) {
+                return DecryptStatus::Failed;
+            }
+            // Keep the data: envelope offsets 12 to 12 + size.
+            const std::uint64_t from = std::max<std::uint64_t>(o, 12),
+                                to = std::min<std::uint64_t>(o + n, 12 + *size);
+            if (from < to)
+                out.write(
+                    std::span(piece.data() + (from - o), static_cast<std::size_t>(to - from)));
+            o += n;
+            if (o == total) break;
+            n = static_cast<std::size_t>(std::min<std::uint64_t>(files::kPiece, total - o));
+            if (reader.read(piece.data(), n) != n) raise_runtime(RuntimeError::FileAccess);
+        }
+        // The data is whole and checked: a failing last notification does not undo it.
+        try {
+            finish(steps);
+        } catch (...) {
+        }
+        return DecryptStatus::Ok;
     }
 
   protected:
@@ -189,6 +309,44 @@ class Envelope : public ProgressObject<std::int32_t>,
         for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
     }
 
+    // The envelope's length for data of `length` bytes; error 6 when the size descriptor and
+    // the host's 32-bit array bounds cannot hold it.
+    static std::uint64_t envelope_total(std::uint64_t length) {
+        const std::uint64_t total = (length + 12 + kBlock - 1) / kBlock * kBlock;
+        if (total > static_cast<std::uint64_t>(INT32_MAX)) raise_runtime(RuntimeError::Overflow);
+        return total;
+    }
+
+    static void put_header(std::uint8_t* p, std::uint64_t length) {
+        put_le32(p, envelope_random31());
+        put_le32(p + 4, envelope_random31());
+        put_le32(p + 8, static_cast<std::uint32_t>(length));
+    }
+
+    // The size descriptor of a decrypted envelope of `total` bytes (its first 12 bytes at p),
+    // when it passes the check. Computed in 64 bits, and a negative descriptor fails too: -1
+    // would otherwise pass the distance check and ask for a move of -1 bytes.
+    static std::optional<std::size_t> checked_size(const std::uint8_t* p, std::uint64_t total) {
+        if (total < 12) return std::nullopt;
+        const std::int32_t size = static_cast<std::int32_t>(get_le32(p + 8));
+        const std::int64_t spare = static_cast<std::int64_t>(total) - size;
+        if (size < 0 || spare < 12 || spare > static_cast<std::int64_t>(11 + kBlock))
+            return std::nullopt;
+        return static_cast<std::size_t>(size);
+    }
+
+    // The kernel in CBC over the blocks at an envelope offset, held at `data` from offset `base`.
+    auto encrypt_at(std::uint8_t* data, std::uint64_t base, std::uint8_t* chain) {
+        return [=, this](std::uint64_t o, std::size_t blocks) {
+            kernel_.cbc_encrypt(data + (o - base), blocks, chain);
+        };
+    }
+    auto decrypt_at(std::uint8_t* data, std::uint64_t base, std::uint8_t* chain) {
+        return [=, this](std::uint64_t o, std::size_t blocks) {
+            kernel_.cbc_decrypt(data + (o - base), blocks, chain);
+        };
+    }
+
     template <class... T>
     static void clear_arguments(T&... args) {
         if constexpr (Derived::kClearsArguments) (args.clear(), ...);
@@ -200,16 +358,27 @@ class Envelope : public ProgressObject<std::int32_t>,
         std::int32_t percent = 0;
         std::int64_t next_at = 0;
         // The first block offset from o whose step will notify.
-        std::size_t next_stop(std::size_t o) const {
-            std::int64_t due = (next_at + static_cast<std::int64_t>(kBlock) - 1) /
-                               static_cast<std::int64_t>(kBlock) *
-                               static_cast<std::int64_t>(kBlock);
-            return std::max<std::size_t>(o,
-                                         static_cast<std::size_t>(std::max<std::int64_t>(due, 0)));
+        std::uint64_t next_stop(std::uint64_t o) const {
+            const std::int64_t b = static_cast<std::int64_t>(kBlock);
+            const std::int64_t due = std::max<std::int64_t>((next_at + b - 1) / b * b, 0);
+            return std::max<std::uint64_t>(o, static_cast<std::uint64_t>(due));
         }
     };
 
-    void step(Steps& s, std::size_t o, std::size_t total) {
+    // Runs op(offset, blocks) over the blocks at envelope offsets [from, to) and takes the
+    // progress step of each block that is due, right after that block: the kernel runs from
+    // one notification to the next in one call.
+    template <class Op>
+    void run(Steps& s, std::uint64_t from, std::uint64_t to, std::uint64_t total, Op&& op) {
+        for (std::uint64_t o = from; o < to;) {
+            const std::uint64_t stop = s.next_stop(o), end = std::min(stop + kBlock, to);
+            op(o, static_cast<std::size_t>((end - o) / kBlock));
+            o = end;
+            if (stop < to) step(s, stop, total);
+        }
+    }
+
+    void step(Steps& s, std::uint64_t o, std::uint64_t total) {
         if (static_cast<std::int64_t>(o) < s.next_at) return;
         s.percent = static_cast<std::int32_t>(
             std::floor(static_cast<double>(o) / static_cast<double>(total) * 100.0));
@@ -224,24 +393,20 @@ class Envelope : public ProgressObject<std::int32_t>,
 
     // The two early returns of the file operations: no input, or an output not to overwrite.
     static bool files_allowed(const std::string& in, const std::string& out, bool overwrite) {
-        return file_length_readable(in) && (overwrite || !file_length_readable(out));
+        return files::file_length_readable(in) && (overwrite || !files::file_length_readable(out));
     }
 
     bool encrypt_file(Text& in_file, Text& out_file, bool overwrite, Text& key, bool output_in_64) {
+        CodePageScope code_page;
         const std::string in = native_path(in_file), out = native_path(out_file);
         if (!files_allowed(in, out, overwrite)) return false;
-        auto data = read_whole_file(in);
-        if (!data) raise_runtime(RuntimeError::FileAccess);
-        EncryptByte(*data, key);
-        bool ok;
-        if (output_in_64) {
-            std::string text = encoding::base64_encode_lines(*data);
-            ok = write_file_replacing(
-                out, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-        } else {
-            ok = write_file_replacing(out, *data);
-        }
-        if (!ok) raise_runtime(RuntimeError::FileAccess);
+        auto input = files::Input::open(in);
+        if (!input) raise_runtime(RuntimeError::FileAccess);
+        if (!key.empty()) self().Key(key);
+        envelope_total(*input->size());  // error 6 before anything is written
+        files::ReplacingFile output(out);
+        encrypt_stream(*input, output, output_in_64);
+        output.commit();
         return true;
     }
 };

@@ -17,6 +17,10 @@ Text encode64(const Text& text);
 /// The ANSI text of the decoded bytes; "" for "".
 Text decode64(const Text& text);
 
+/// The lenient decoder's values of the bytes 0x80..0xFF of a file read as text: each byte is the
+/// character the ANSI code page gives it, and counts as that character's low byte.
+void ansi_base64_values(std::uint8_t (&values)[128]) noexcept;
+
 /// The four operations as members, for any class C that has them.
 template <class C>
 struct Base64Members {

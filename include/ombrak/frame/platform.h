@@ -1,10 +1,9 @@
-// The platform seams: random source, host event pump and whole-file access.
+// The platform seams: random source, host event pump and host paths (the file layer is in
+// files.h).
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <optional>
-#include <span>
 #include <string>
 
 #include "ombrak/frame/variant.h"
@@ -39,15 +38,5 @@ void set_event_pump(std::function<void()> pump);
 
 /// A host path (UTF-16) as the file system's name (UTF-8).
 std::string native_path(const Text& path);
-
-/// True when the length of the file at path can be read.
-bool file_length_readable(const std::string& path) noexcept;
-
-/// The whole file, or nothing when it cannot be read.
-std::optional<Bytes> read_whole_file(const std::string& path);
-
-/// Writes data to a temporary file in the destination's folder and renames it into place, so a
-/// failure leaves the destination as it was. Returns false on any failure.
-bool write_file_replacing(const std::string& path, std::span<const std::uint8_t> data) noexcept;
 
 }  // namespace ombrak

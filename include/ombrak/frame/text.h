@@ -26,10 +26,29 @@ bool iequals(std::string_view a, std::string_view b) noexcept;
 
 /// The Windows single-byte code pages the ANSI conversion supports.
 bool code_page_supported(int code_page) noexcept;
-/// The process-wide ANSI code page; 1252 unless OMBRAK10_CODEPAGE or set_code_page chose another.
+/// The ANSI code page in force on this thread: the one pinned by a running operation, else the
+/// process-wide one (1252 unless OMBRAK10_CODEPAGE or set_code_page chose another).
 int code_page() noexcept;
 /// Selects the process-wide ANSI code page; returns false (and changes nothing) if unsupported.
+/// Operations running on other threads keep the page they started with.
 bool set_code_page(int code_page) noexcept;
+
+/// Pins this thread's ANSI conversions to the code page in force when the outermost scope
+/// began, until that scope ends: an operation reads the code page once, so a switch (by another
+/// thread, or by a callback the operation makes) affects only operations that start after it.
+class CodePageScope {
+  public:
+    CodePageScope() noexcept;
+    ~CodePageScope();
+    CodePageScope(const CodePageScope&) = delete;
+    CodePageScope& operator=(const CodePageScope&) = delete;
+
+  private:
+    bool outer_;
+};
+
+/// The character the code page in force assigns to a byte.
+char16_t ansi_char(std::uint8_t b) noexcept;
 
 /// ANSI conversion, text to bytes: one byte per code unit; unmappable units become '?'.
 Bytes ansi_from_text(std::u16string_view t);

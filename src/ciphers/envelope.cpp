@@ -1,0 +1,54 @@
+// The parts of the envelope that do not depend on the cipher: measuring and reading an input
+// that holds an envelope raw or as Base64 text.
+#include "ombrak/ciphers/envelope.h"
+
+namespace ombrak {
+
+std::uint64_t envelope_length(files::Input& in, bool base64) {
+    if (!in.size()) raise_runtime(RuntimeError::FileAccess);
+    if (!base64) return *in.size();
+    encoding::Base64DataCounter counter;
+    Bytes piece(static_cast<std::size_t>(std::min<std::uint64_t>(files::kPiece, *in.size())));
+    for (;;) {
+        std::size_t n = in.read(piece.data(), piece.size());
+        counter.update(std::span(piece.data(), n));
+        if (n < piece.size()) break;
+    }
+    in.rewind();
+    // As DecodeArray64: a text with nothing left to decode is an invalid argument.
+    if (counter.characters() == 0) raise_runtime(RuntimeError::InvalidCall);
+    return counter.decoded_length();
+}
+
+EnvelopeReader::EnvelopeReader(files::Input& in, bool base64) : in_(in), base64_(base64) {
+    if (!base64) return;
+    ansi_base64_values(high_values_);
+    decoder_.set_high_values(high_values_);
+    text_.resize(files::kPiece);
+    decoded_.resize(encoding::Base64Decoder::capacity(files::kPiece) + 3);
+}
+
+std::size_t EnvelopeReader::read(std::uint8_t* p, std::size_t n) {
+    if (!base64_) return in_.read(p, n);
+    std::size_t got = 0;
+    while (got < n) {
+        if (at_ == end_) {
+            if (ended_) break;
+            std::size_t k = in_.read(text_.data(), text_.size());
+            end_ = decoder_.update(std::span(text_.data(), k), decoded_.data());
+            if (k < text_.size()) {
+                end_ += decoder_.finish(decoded_.data() + end_);
+                ended_ = true;
+            }
+            at_ = 0;
+            continue;
+        }
+        std::size_t k = std::min(n - got, end_ - at_);
+        std::memcpy(p + got, decoded_.data() + at_, k);
+        at_ += k;
+        got += k;
+    }
+    return got;
+}
+
+}  // namespace ombrak
