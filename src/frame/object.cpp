@@ -126,7 +126,6 @@ Variant dispatch(Object& self, const ClassInfo& info, std::string_view name, Mem
     const MemberInfo* m = info.find(name, kind);
     if (!m) raise_runtime(RuntimeError::NotSupported);
     const std::size_t count = m->params.size();
-    std::vector<Variant> values(count, Variant::missing());
     std::vector<ArgRef*> from(count, nullptr);
 
     std::size_t position = 0;
@@ -142,24 +141,49 @@ Variant dispatch(Object& self, const ClassInfo& info, std::string_view name, Mem
             if (from[index]) raise_runtime(RuntimeError::WrongArgumentCount);
         }
         from[index] = &a;
-        values[index] = *a.var;
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        const ParamInfo& p = m->params[i];
-        if (values[i].is_missing()) {
-            if (!p.optional) raise_runtime(RuntimeError::ArgumentNotOptional);
-            values[i] = p.default_value;
-        } else if (p.type != DeclType::Any) {
-            values[i] = coerce(values[i], var_type(p.type));
-        }
     }
 
+    // How each argument reaches the member. The caller's variable itself, moved in and back,
+    // when it is passed by reference to an in/out parameter of its own type (a byte array is
+    // never copied); otherwise a converted copy, written back only when the member changed it,
+    // so an argument the member leaves alone keeps its type and value.
+    enum class Way : std::uint8_t { None, Moved, Copied };
+    std::vector<Variant> values(count);
+    std::vector<Way> way(count, Way::None);
+    std::vector<Variant> before(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const ParamInfo& p = m->params[i];
+        ArgRef* a = from[i];
+        if (!a || a->var->is_missing()) {
+            if (!p.optional) raise_runtime(RuntimeError::ArgumentNotOptional);
+            values[i] = p.default_value;
+            continue;
+        }
+        const bool in_out = a->by_ref && p.by_ref;
+        bool aliased = false;
+        for (std::size_t k = 0; k < count; ++k)
+            aliased |= k != i && from[k] && from[k]->var == a->var;
+        if (in_out && !aliased && (p.type == DeclType::Any || a->var->type() == var_type(p.type))) {
+            way[i] = Way::Moved;  // moved below, once every conversion has succeeded
+            continue;
+        }
+        values[i] = p.type == DeclType::Any ? *a->var : coerce(*a->var, var_type(p.type));
+        if (in_out) {
+            way[i] = Way::Copied;
+            before[i] = values[i];
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        if (way[i] == Way::Moved) values[i] = std::move(*from[i]->var);
+
     // In/out parameters are the caller's variables: they see the member's changes even when
-    // it fails. An omitted argument has no variable to write to.
+    // it fails.
     auto write_back = [&] {
         for (std::size_t i = 0; i < count; ++i) {
-            ArgRef* a = from[i];
-            if (a && a->by_ref && m->params[i].by_ref && !a->var->is_missing()) *a->var = values[i];
+            if (way[i] == Way::Moved)
+                *from[i]->var = std::move(values[i]);
+            else if (way[i] == Way::Copied && !(values[i] == before[i]))
+                *from[i]->var = std::move(values[i]);
         }
     };
     try {
