@@ -34,16 +34,17 @@ int describe_classes(const std::string& progid, bool json, std::ostream& out, st
         }
         return 0;
     }
-    const ClassInfo* info = find_class(progid);
+    auto entry = find_entry(progid);
+    const ClassInfo* info = entry ? entry->info : nullptr;
     if (!info) {
         err << "ombrak10: describe: no class '" << progid << "'\n";
         return 1;
     }
     if (json) {
-        out << class_json(*info) << "\n";
+        out << class_json(*info, entry->progid) << "\n";
         return 0;
     }
-    out << "Ombrak10." << info->name << "\n";
+    out << entry->progid << "\n";
     if (info->members.empty()) out << "  (no members)\n";
     for (const auto& m : info->members) out << "  " << member_signature(m) << "\n";
     if (info->event)

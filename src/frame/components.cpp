@@ -36,18 +36,18 @@ std::string library_folder() {
 
 class AppInfo final : public Object {
   public:
-    Text Title() { return u"Ombrak10"; }
-    Text EXEName() { return u"ombrak10"; }
+    Text Title() { return LibraryTexts::title; }
+    Text EXEName() { return LibraryTexts::file_name; }
     Text Path() { return utf8_to_text(library_folder()); }
     std::int16_t Major() { return LibraryVersion::major; }
     std::int16_t Minor() { return LibraryVersion::minor; }
     std::int16_t Revision() { return LibraryVersion::revision; }
-    Text Comments() { return u"Ciphers, message digests and encodings for host programs"; }
-    Text CompanyName() { return u"Ombrak10 developers"; }
-    Text FileDescription() { return u"Ombrak10 cipher, digest and encoding library"; }
-    Text LegalCopyright() { return u"Copyright the Ombrak10 developers"; }
-    Text LegalTrademarks() { return u""; }
-    Text ProductName() { return u"Ombrak10"; }
+    Text Comments() { return LibraryTexts::comments; }
+    Text CompanyName() { return LibraryTexts::company; }
+    Text FileDescription() { return LibraryTexts::description; }
+    Text LegalCopyright() { return LibraryTexts::copyright; }
+    Text LegalTrademarks() { return LibraryTexts::trademarks; }
+    Text ProductName() { return LibraryTexts::product; }
 
     static const ClassInfo& info() {
         using namespace binding;
@@ -232,12 +232,15 @@ std::vector<CatalogueEntry> catalogue() {
     return out;
 }
 
+std::optional<CatalogueEntry> find_entry(std::string_view name) {
+    for (auto& e : catalogue())
+        if (iequals(e.progid, name) || (e.info && iequals(e.info->name, name))) return e;
+    return std::nullopt;
+}
+
 const ClassInfo* find_class(std::string_view name) {
-    for (const auto& e : catalogue()) {
-        if (!e.info) continue;
-        if (iequals(e.progid, name) || iequals(e.info->name, name)) return e.info;
-    }
-    return nullptr;
+    auto e = find_entry(name);
+    return e ? e->info : nullptr;
 }
 
 ObjectRef make_app_info() {

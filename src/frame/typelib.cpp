@@ -1,6 +1,7 @@
 // The type description, rendered from the member tables as JSON and as signature lines.
 #include "ombrak/frame/typelib.h"
 
+#include <array>
 #include <cstdio>
 
 #include "ombrak/frame/components.h"
@@ -58,10 +59,41 @@ std::string param_json(const ParamInfo& p) {
 
 }  // namespace
 
-std::string class_json(const ClassInfo& info) {
-    std::string out = "{\"name\":" + quoted(info.name) +
-                      ",\"progid\":" + quoted("Ombrak10." + info.name) +
-                      ",\"interface\":" + quoted("_" + info.name) + ",\"members\":[";
+std::array<std::uint8_t, 16> interface_id(std::string_view library, std::string_view class_name) {
+    // FNV-1a, 128 bits, over "<library>._<class name>".
+    using u128 = unsigned __int128;
+    const u128 prime = (u128{1} << 88) | 0x13B;
+    u128 h = (u128{0x6c62272e07bb0142u} << 64) | 0x62b821756295c58du;
+    auto mix = [&](std::string_view s) {
+        for (unsigned char c : s) h = (h ^ c) * prime;
+    };
+    mix(library);
+    mix("._");
+    mix(class_name);
+    std::uint8_t b[16];
+    for (int i = 0; i < 16; ++i) b[i] = static_cast<std::uint8_t>(h >> (120 - 8 * i));
+    b[6] = static_cast<std::uint8_t>((b[6] & 0x0F) | 0x80);  // version 8: a name-based scheme
+    b[8] = static_cast<std::uint8_t>((b[8] & 0x3F) | 0x80);  // the standard variant
+    // The platform's layout: the first three fields little-endian.
+    return {b[3], b[2], b[1],  b[0],  b[5],  b[4],  b[7],  b[6],
+            b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]};
+}
+
+std::string interface_id_text(std::string_view library, std::string_view class_name) {
+    const auto g = interface_id(library, class_name);
+    char buf[40];
+    std::snprintf(buf, sizeof buf,
+                  "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g[3],
+                  g[2], g[1], g[0], g[5], g[4], g[7], g[6], g[8], g[9], g[10], g[11], g[12], g[13],
+                  g[14], g[15]);
+    return buf;
+}
+
+std::string class_json(const ClassInfo& info, std::string_view progid) {
+    std::string out = "{\"name\":" + quoted(info.name) + ",\"progid\":" + quoted(progid) +
+                      ",\"interface\":" + quoted("_" + info.name) + ",\"iid\":" +
+                      quoted(interface_id_text(progid.substr(0, progid.find('.')), info.name)) +
+                      ",\"members\":[";
     for (std::size_t i = 0; i < info.members.size(); ++i) {
         const MemberInfo& m = info.members[i];
         out += i ? "," : "";
@@ -94,7 +126,7 @@ std::string type_library_json() {
     for (const auto& e : catalogue()) {
         if (!e.library || !e.info) continue;
         if (!first) out += ',';
-        out += class_json(*e.info);
+        out += class_json(*e.info, e.progid);
         first = false;
     }
     return out + "]}";

@@ -47,6 +47,8 @@ check "classes" 0 bash -c "\"$tool\" classes | grep -qx Ombrak10.clsKvVeskEncDec
 check "describe" 0 bash -c "\"$tool\" describe ombrak10.clskvveskencdecbase64a | grep -q 'Encode64(sInput: text&) -> text'"
 check "describe json" 0 bash -c "\"$tool\" describe --json | grep -q '\"version\":\"1.0.139\"'"
 check "describe unknown" 1 "$tool" describe Ombrak10.clsNothing
+check "component's own name" 0 bash -c "\"$tool\" describe KvTessel10.clsKvtsErrorHandlerA --json | grep -q '\"progid\":\"KvTessel10.clsKvtsErrorHandlerA\"'"
+check "component by class name" 0 bash -c "\"$tool\" describe clsKvTessel10A | head -1 | grep -qx KvTessel10.clsKvTessel10A"
 check "demo" 0 "$tool" demo
 check "run" 0 "$tool" run "$data/scripts/root.jsonl"
 check "run malformed" 2 "$tool" run "$data/scripts/malformed.jsonl"

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,11 +37,27 @@ void restore_default_classes();
 std::vector<CatalogueEntry> catalogue();
 /// A class description by programmatic name or by class name (case-insensitive).
 const ClassInfo* find_class(std::string_view name);
+/// The catalogue entry of a class by programmatic name or by class name (case-insensitive).
+std::optional<CatalogueEntry> find_entry(std::string_view name);
 
 /// Library name, version and descriptive texts.
 struct LibraryVersion {
     static constexpr std::int16_t major = 1, minor = 0, revision = 139;
 };
+/// The descriptive texts of the library's version information, as the application-information
+/// object and the version resource give them.
+struct LibraryTexts {
+    static constexpr const char16_t* title = u"Ombrak10";
+    static constexpr const char16_t* file_name = u"ombrak10";
+    static constexpr const char16_t* comments =
+        u"Ciphers, message digests and encodings for host programs";
+    static constexpr const char16_t* company = u"Ombrak10 developers";
+    static constexpr const char16_t* description = u"Ombrak10 cipher, digest and encoding library";
+    static constexpr const char16_t* copyright = u"Copyright the Ombrak10 developers";
+    static constexpr const char16_t* trademarks = u"";
+    static constexpr const char16_t* product = u"Ombrak10";
+};
+
 /// The library's application-information object (properties Title, EXEName, Path, Major, ...).
 ObjectRef make_app_info();
 /// An error as an object with properties Number, Source and Description.

@@ -15,8 +15,11 @@ class clsKvOmbrak10 final : public Object {
     /// The library holds no pictures: raises error 326 (error 6 first if lRestype does not fit
     /// in 16 bits).
     ObjectRef GetProResPicture(std::int32_t& lResId, std::int32_t& lRestype);
-    /// Identifier 1 of type "TYPELIB" gives the library's type description as UTF-8 JSON bytes;
-    /// anything else raises error 326.
+    /// The library's own resources as bytes: identifier 1 of type "TYPELIB" the type description
+    /// as UTF-8 JSON; identifier 1 of type 16 (or "#16") the version information as a
+    /// VS_VERSION_INFO block; type "IID" the 16-byte identifier of a class's default interface,
+    /// by the class's number (1 clsKvOmbrak10 ... 28 clsKvVeskEncDecSkipjackA, in catalogue
+    /// order, for the classes built). Anything else raises error 326.
     Variant GetProResData(std::int32_t& lResId, Variant& vRestype);
     /// Shows the about box; failures go to the error reporter. Always 0.
     std::int32_t About();
