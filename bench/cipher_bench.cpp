@@ -9,9 +9,11 @@
 #include <cryptopp/modes.h>
 #include <cryptopp/tea.h>
 #include <openssl/blowfish.h>
+#include <openssl/des.h>
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
+#include <cstring>
 #include <random>
 
 #include "ombrak/ciphers/classes.h"
@@ -265,5 +267,53 @@ void Blowfish_KeySchedule_Botan(benchmark::State& state) {
     }
 }
 BENCHMARK(Blowfish_KeySchedule_Botan);
+
+}  // namespace
+
+// ---- DES key schedule ---------------------------------------------------------------------
+
+namespace {
+
+void DES_KeySchedule_Ombrak10(benchmark::State& state) {
+    ombrak::ciphers::DesKernel k;
+    std::uint8_t key[8];
+    std::memcpy(key, kKey16, 8);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(key);
+        k.set_key(key);
+        benchmark::DoNotOptimize(&k);
+    }
+}
+BENCHMARK(DES_KeySchedule_Ombrak10);
+
+void DES_KeySchedule_OpenSSL(benchmark::State& state) {
+    DES_cblock key;
+    std::memcpy(key, kKey16, 8);
+    DES_key_schedule schedule;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(key);
+        DES_set_key_unchecked(&key, &schedule);
+        benchmark::DoNotOptimize(&schedule);
+    }
+}
+BENCHMARK(DES_KeySchedule_OpenSSL);
+
+void DES_KeySchedule_CryptoPP(benchmark::State& state) {
+    CryptoPP::DES::Encryption des;
+    for (auto _ : state) {
+        des.SetKey(kKey16, 8);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(DES_KeySchedule_CryptoPP);
+
+void DES_KeySchedule_Botan(benchmark::State& state) {
+    auto des = Botan::BlockCipher::create("DES");
+    for (auto _ : state) {
+        des->set_key(kKey16, 8);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(DES_KeySchedule_Botan);
 
 }  // namespace

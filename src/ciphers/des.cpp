@@ -1,6 +1,7 @@
 // DES kernel. The round works on 32-bit words: each S-box and the permutation P are merged into
 // one table of 64 words, the expansion E becomes two rotations, and IP and its inverse are
-// table lookups by input byte.
+// table lookups by input byte. The key schedule's permutations are table lookups too: PC-1 by
+// key byte, PC-2 by 7-bit piece of each rotated half.
 #include "ombrak/ciphers/des.h"
 
 #include <array>
@@ -124,6 +125,48 @@ static_assert(kFP[0] == 40 && kFP[63] == 25);  // FIPS 46-3's IP^-1 begins 40 an
 constexpr Perm64 kIPTable = make_perm(kIP);
 constexpr Perm64 kFPTable = make_perm(kFP);
 
+// PC-1 as eight tables by key byte, giving C and D joined (56 bits).
+constexpr Perm64 make_pc1() {
+    Perm64 t{};
+    for (int byte = 0; byte < 8; ++byte)
+        for (int v = 0; v < 256; ++v) {
+            std::uint64_t in = static_cast<std::uint64_t>(v) << (56 - 8 * byte), out = 0;
+            for (int i = 1; i <= 56; ++i) out |= bit(in, kPC1[i - 1], 64) << (56 - i);
+            t[byte][v] = out;
+        }
+    return t;
+}
+constexpr Perm64 kPC1Table = make_pc1();
+
+// A round key's 6-bit groups as the round function takes them: 0, 2, 4, 6 in bytes 3, 2, 1, 0
+// of one word (the high half here), 1, 3, 5, 7 likewise in the other (the low half).
+constexpr std::uint64_t split_groups(std::uint64_t sub48) {
+    std::uint64_t even = 0, odd = 0;
+    for (int j = 0; j < 8; ++j) {
+        std::uint64_t group = (sub48 >> (42 - 6 * j)) & 63;
+        if (j % 2 == 0)
+            even |= group << (24 - 4 * j);
+        else
+            odd |= group << (24 - 4 * (j - 1));
+    }
+    return even << 32 | odd;
+}
+
+// PC-2 as eight tables by 7-bit piece of C (pieces 0..3) and D (4..7), each giving its bits of
+// the round key already split into groups. PC-2 takes its first 24 bits from C, the rest from D.
+constexpr std::array<std::array<std::uint64_t, 128>, 8> make_pc2() {
+    std::array<std::array<std::uint64_t, 128>, 8> t{};
+    for (int piece = 0; piece < 8; ++piece)
+        for (int v = 0; v < 128; ++v) {
+            std::uint64_t half = static_cast<std::uint64_t>(v) << (21 - 7 * (piece % 4));
+            std::uint64_t joined = piece < 4 ? half << 28 : half, sub = 0;
+            for (int i = 1; i <= 48; ++i) sub |= bit(joined, kPC2[i - 1], 56) << (48 - i);
+            t[piece][v] = split_groups(sub);
+        }
+    return t;
+}
+constexpr auto kPC2Table = make_pc2();
+
 inline std::uint64_t permute(const Perm64& t, std::uint64_t v) {
     return t[0][v >> 56] | t[1][(v >> 48) & 0xFF] | t[2][(v >> 40) & 0xFF] |
            t[3][(v >> 32) & 0xFF] | t[4][(v >> 24) & 0xFF] | t[5][(v >> 16) & 0xFF] |
@@ -161,28 +204,19 @@ DesKernel::~DesKernel() {
 }
 
 void DesKernel::set_key(const std::uint8_t key[8]) noexcept {
-    std::uint64_t k = load_be64(key), cd = 0;
-    for (int i = 1; i <= 56; ++i) cd |= bit(k, kPC1[i - 1], 64) << (56 - i);
+    const std::uint64_t cd = permute(kPC1Table, load_be64(key));
     std::uint32_t c = static_cast<std::uint32_t>(cd >> 28),
                   d = static_cast<std::uint32_t>(cd & 0xFFFFFFF);
     for (int round = 0; round < 16; ++round) {
-        for (int s = 0; s < kShifts[round]; ++s) {
-            c = ((c << 1) | (c >> 27)) & 0xFFFFFFF;
-            d = ((d << 1) | (d >> 27)) & 0xFFFFFFF;
-        }
-        std::uint64_t joined = (static_cast<std::uint64_t>(c) << 28) | d, sub = 0;
-        for (int i = 1; i <= 48; ++i) sub |= bit(joined, kPC2[i - 1], 56) << (48 - i);
-        std::uint32_t even = 0, odd = 0;
-        for (int j = 0; j < 8; ++j) {
-            std::uint32_t group = static_cast<std::uint32_t>(sub >> (42 - 6 * j)) & 63;
-            // Groups 0, 2, 4, 6 go to bytes 3, 2, 1, 0 of one word; 1, 3, 5, 7 likewise.
-            if (j % 2 == 0)
-                even |= group << (24 - 4 * j);
-            else
-                odd |= group << (24 - 4 * (j - 1));
-        }
-        keys_[2 * round] = even;
-        keys_[2 * round + 1] = odd;
+        const int s = kShifts[round];
+        c = ((c << s) | (c >> (28 - s))) & 0xFFFFFFF;
+        d = ((d << s) | (d >> (28 - s))) & 0xFFFFFFF;
+        const std::uint64_t k = kPC2Table[0][c >> 21] | kPC2Table[1][(c >> 14) & 127] |
+                                kPC2Table[2][(c >> 7) & 127] | kPC2Table[3][c & 127] |
+                                kPC2Table[4][d >> 21] | kPC2Table[5][(d >> 14) & 127] |
+                                kPC2Table[6][(d >> 7) & 127] | kPC2Table[7][d & 127];
+        keys_[2 * round] = static_cast<std::uint32_t>(k >> 32);
+        keys_[2 * round + 1] = static_cast<std::uint32_t>(k);
     }
 }
 
