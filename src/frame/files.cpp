@@ -27,12 +27,10 @@ namespace {
 
 // ---- Injected faults (tests) -------------------------------------------------------------
 
-struct Faults {
+struct Injected : Faults {
     bool active = false;
-    std::uint64_t write_budget = UINT64_MAX;
-    std::uint64_t read_budget = UINT64_MAX;
 };
-thread_local Faults faults;
+thread_local Injected faults;
 
 // The system calls, with the injected faults applied.
 ssize_t sys_write(int fd, const std::uint8_t* p, std::size_t n) {
@@ -120,6 +118,10 @@ std::string unique_name(const std::string& folder) {
 // An unnamed file in `folder` (O_TMPFILE): -1 with errno when the file system cannot make one.
 int unnamed_file(const std::string& folder, int flags, mode_t mode) {
 #ifdef O_TMPFILE
+    if (faults.named_temporaries) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
     // Naming it later goes through /proc/self/fd; without /proc it could never be named.
     if (::access("/proc/self/fd", X_OK) != 0) {
         errno = EOPNOTSUPP;
@@ -344,11 +346,12 @@ void ReplacingFile::commit() {
     ::close(std::exchange(fd_, -1));  // the data is on disk already: nothing left to lose
 }
 
-FaultScope::FaultScope(std::uint64_t write_budget, std::uint64_t read_budget) {
-    faults = Faults{true, write_budget, read_budget};
+FaultScope::FaultScope(Faults f) {
+    faults.Faults::operator=(f);
+    faults.active = true;
 }
 FaultScope::~FaultScope() {
-    faults = Faults{};
+    faults = Injected{};
 }
 
 }  // namespace files

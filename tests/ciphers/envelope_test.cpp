@@ -3,8 +3,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 
+#include "files_support.h"
 #include "ombrak/ciphers/classes.h"
 #include "ombrak/encoding/base64_class.h"
 #include "ombrak/frame/platform.h"
@@ -294,6 +296,163 @@ TYPED_TEST(EnvelopeClass, Files) {
     this->write(back, "before");
     EXPECT_FALSE(decrypt(odd, back, true, key, false));
     EXPECT_EQ(this->read(back), "before");
+}
+
+// File operations stream in pieces; they must write what the in-memory operations make of the
+// whole file, with the same progress, at lengths around the piece size and the Base64 line and
+// group boundaries (ciphertexts of 56 bytes make one line, 64 two).
+TYPED_TEST(EnvelopeClass, StreamingEqualsWholeBuffer) {
+    ZeroRandomScope zero;
+    const std::size_t p = files::kPiece, b = TypeParam::kBlock;
+    const std::size_t lengths[] = {0,   1,    4,          5,      44,    45,    52,         53,
+                                   444, 1000, p - 12 - b, p - 12, p - 4, p + 4, 2 * p + 100};
+    std::mt19937 rng(5);
+    for (std::size_t n : lengths) {
+        SCOPED_TRACE(n);
+        std::string data(n, '\0');
+        for (auto& ch : data) ch = static_cast<char>(rng());
+        const Text in = this->path("in"), out = this->path("out"), out64 = this->path("out64"),
+                   back = this->path("back");
+        this->write(in, data);
+
+        // In memory.
+        TypeParam mem;
+        Host mem_events;
+        mem.connect(mem_events.object());
+        Bytes sealed(data.begin(), data.end());
+        Text key = u"stream key";
+        mem.EncryptByte(sealed, key);
+        const auto encrypt_events = mem_events.values();
+        mem_events.calls.clear();
+        Bytes opened = sealed;
+        mem.DecryptByte(opened, key);
+        const auto decrypt_events = mem_events.values();
+        ASSERT_EQ(opened, Bytes(data.begin(), data.end()));
+
+        // Streamed, raw and Base64.
+        TypeParam file;
+        Host file_events;
+        file.connect(file_events.object());
+        auto encrypt = [&](const Text& to, bool b64) {
+            Text i = in, o = to, k = u"stream key";
+            bool yes = true, base64 = b64;
+            EXPECT_TRUE(file.EncryptFile(i, o, yes, k, base64));
+        };
+        auto decrypt = [&](const Text& from, bool b64) {
+            Text i = from, o = back, k = u"stream key";
+            bool yes = true, base64 = b64;
+            EXPECT_TRUE(file.DecryptFile(i, o, yes, k, base64));
+            EXPECT_EQ(this->read(back), data);
+        };
+        encrypt(out, false);
+        EXPECT_EQ(this->read(out), std::string(sealed.begin(), sealed.end()));
+        EXPECT_EQ(file_events.values(), encrypt_events);
+        file_events.calls.clear();
+        encrypt(out64, true);
+        EXPECT_EQ(this->read(out64), encoding::base64_encode_lines(sealed));
+        EXPECT_EQ(file_events.values(), encrypt_events);
+        file_events.calls.clear();
+        decrypt(out, false);
+        EXPECT_EQ(file_events.values(), decrypt_events);
+        file_events.calls.clear();
+        decrypt(out64, true);
+        EXPECT_EQ(file_events.values(), decrypt_events);
+    }
+}
+
+// A buddy that fails on the calls a predicate picks.
+ObjectRef failing_buddy(std::vector<Variant>& seen, std::function<bool(const Variant&)> fails) {
+    return make_host_object([&seen, fails](std::string_view, MemberKind, std::span<ArgRef> args) {
+        seen.push_back(*args[0].var);
+        if (fails(*args[0].var)) raise_runtime(RuntimeError::NotSupported);
+        return Variant();
+    });
+}
+
+TEST(EnvelopeFiles, DecryptFileChecksTheSizeFirstAndKeepsAResultWhoseLastNoteFailed) {
+    test::ScratchDir dir;
+    const std::string plain(5000, 'p');
+    test::write_file(dir / "in", plain);
+    clsKvVeskEncDecTeaA tea;
+    Text in = utf8_to_text(dir / "in"), sealed = utf8_to_text(dir / "sealed"),
+         back = utf8_to_text(dir / "back"), key = u"right";
+    bool yes = true, no = false;
+    ASSERT_TRUE(tea.EncryptFile(in, sealed, yes, key, no));
+    test::write_file(dir / "back", "before");
+
+    std::vector<Variant> seen;
+    ObjectRef buddy = failing_buddy(seen, [](const Variant&) { return false; });
+    tea.BuddyObject(buddy);
+    // A wrong key: the size check fails before any block is reported; nothing is written.
+    Text wrong = u"wrong";
+    EXPECT_FALSE(tea.DecryptFile(sealed, back, yes, wrong, no));
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(test::read_file(dir / "back"), "before");
+
+    // A notification failing mid-way: false, nothing written.
+    ObjectRef midway = failing_buddy(seen, [n = 0](const Variant&) mutable { return ++n == 3; });
+    tea.BuddyObject(midway);
+    EXPECT_FALSE(tea.DecryptFile(sealed, back, yes, key, no));
+    EXPECT_EQ(seen.size(), 3u);
+    EXPECT_EQ(test::read_file(dir / "back"), "before");
+
+    // Only the final notification fails: the data is whole and checked, so it is written.
+    seen.clear();
+    ObjectRef last = failing_buddy(seen, [](const Variant& v) {
+        return v.type() == VarType::I16 && v.get<std::int16_t>() == 100;
+    });
+    tea.BuddyObject(last);
+    EXPECT_TRUE(tea.DecryptFile(sealed, back, yes, key, no));
+    EXPECT_EQ(test::read_file(dir / "back"), plain);
+    EXPECT_EQ(seen.back(), Variant(std::int16_t{100}));
+    // EncryptFile has no such exception: its last notification failing fails it.
+    test::write_file(dir / "sealed2", "before");
+    Text sealed2 = utf8_to_text(dir / "sealed2");
+    EXPECT_FALSE(tea.EncryptFile(in, sealed2, yes, key, no));
+    EXPECT_EQ(test::read_file(dir / "sealed2"), "before");
+
+    // Not whole blocks: the progress of the whole blocks, as DecryptByte reports it, then false.
+    ObjectRef none;
+    tea.BuddyObject(none);
+    Host sink;
+    tea.connect(sink.object());
+    test::write_file(dir / "odd", std::string(20, 'x'));
+    Text odd = utf8_to_text(dir / "odd");
+    EXPECT_FALSE(tea.DecryptFile(odd, back, yes, key, no));
+    auto file_events = sink.values();
+    sink.calls.clear();
+    Bytes twenty(20, 'x');
+    tea.DecryptByte(twenty, key);
+    EXPECT_EQ(file_events, sink.values());
+    EXPECT_EQ(file_events.size(), 2u);
+}
+
+// Base64 files are text: each byte is the character the code page gives it and counts as that
+// character's low byte. In code page 1252, byte 0x8C is U+0152, so it stands for "R" (0x52).
+TEST(EnvelopeFiles, Base64FilesAreReadThroughTheCodePage) {
+    test::ScratchDir dir;
+    const std::string plain = "code page bytes in Base64 text";
+    clsKvVeskEncDecDesA des;
+    Text key = u"cp key";
+    Bytes sealed(plain.begin(), plain.end());
+    des.EncryptByte(sealed, key);
+    std::string text = encoding::base64_encode_lines(sealed);
+    std::size_t replaced = 0;
+    for (char& c : text)
+        if (c == 'R') c = '\x8C', ++replaced;
+    for (char& c : text)
+        if (c == 'S') c = '\x9C', ++replaced;  // U+0153
+    ASSERT_GT(replaced, 0u) << "pick another key: no R or S to replace";
+    test::write_file(dir / "sealed.b64", text);
+    Text in = utf8_to_text(dir / "sealed.b64"), out = utf8_to_text(dir / "back");
+    bool yes = true;
+    ASSERT_TRUE(set_code_page(1252));
+    EXPECT_TRUE(des.DecryptFile(in, out, yes, key, yes));
+    EXPECT_EQ(test::read_file(dir / "back"), plain);
+    // Read as code page 1251 the same bytes are other characters: not the envelope any more.
+    ASSERT_TRUE(set_code_page(1251));
+    EXPECT_FALSE(des.DecryptFile(in, out, yes, key, yes));
+    ASSERT_TRUE(set_code_page(1252));
 }
 
 TEST(Envelope, DecryptStringWritesTheDecodedTextBack) {

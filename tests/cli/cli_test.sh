@@ -37,7 +37,8 @@ check "library layout has CR LF every 76" 0 bash -c \
     "head -c 78 \"$work/crlf.b64\" | tail -c 2 | od -An -c | grep -q '\\\\r  *\\\\n'"
 check "decode library layout" 0 bash -c "\"$tool\" base64 -d \"$work/crlf.b64\" >\"$work/back2\""
 same "decoded library layout" "$work/data" "$work/back2"
-check "wrap 0" 0 bash -c "[ \"\$(printf abc | \"$tool\" base64 -w 0)\" = YWJj ]"
+check "wrap 0: one line, no line end" 0 bash -c "printf abc | \"$tool\" base64 -w 0 | cmp -s - <(printf YWJj)"
+check "wrap 5" 0 bash -c "printf abcdefgh | \"$tool\" base64 -w 5 | cmp -s - <(printf abcdefgh | base64 -w 5)"
 check "invalid input" 1 bash -c "printf 'TW Fu' | \"$tool\" base64 -d"
 check "error is one line" 0 bash -c "printf '%%' | \"$tool\" base64 -d 2>&1 >/dev/null | grep -qx 'ombrak10: base64: invalid input'"
 check "missing file" 1 "$tool" base64 "$work/none"
@@ -73,6 +74,32 @@ check "no key" 2 "$tool" encrypt --cipher tea "$work/data"
 check "two keys" 2 "$tool" encrypt --cipher tea --key a --key-env B "$work/data"
 check "unknown cipher" 2 "$tool" encrypt --cipher rot13 --key a "$work/data"
 check "not whole blocks" 1 bash -c "head -c 20 \"$work/des.enc\" | \"$tool\" decrypt --cipher des --key 'k des'"
+
+# Write failures: one line naming the cause, exit 1 (the output would not fit a pipe buffer).
+check "base64 to a full disk" 1 bash -c "\"$tool\" base64 \"$work/data\" >/dev/full"
+check "base64 names the cause" 0 bash -c "\"$tool\" base64 \"$work/data\" 2>&1 >/dev/full | grep -qx \"ombrak10: base64: cannot write '-': No space left on device\""
+check "encrypt to a full disk" 1 bash -c "\"$tool\" encrypt --cipher des --key k \"$work/data\" >/dev/full"
+check "decrypt to a full disk" 1 bash -c "\"$tool\" decrypt --cipher des --key 'k des' \"$work/des.enc\" >/dev/full"
+check "unreadable input named" 0 bash -c "\"$tool\" encrypt --cipher des --key k \"$work\" 2>&1 | grep -qx \"ombrak10: encrypt: cannot read '$work': Is a directory\""
+
+# Replacing outputs: an existing file keeps its mode, a link stays a link, nothing is left over.
+printf 'old' >"$work/secret"
+chmod 600 "$work/secret"
+check "decrypt onto a 0600 file" 0 "$tool" decrypt --cipher des --key 'k des' -o "$work/secret" "$work/des.enc"
+same "replaced content" "$work/data" "$work/secret"
+check "mode kept" 0 bash -c "[ \"\$(stat -c %a \"$work/secret\")\" = 600 ]"
+ln -s secret "$work/link"
+check "encrypt through a link" 0 "$tool" encrypt --cipher tea --key k -o "$work/link" "$work/data"
+check "the link stays" 0 test -L "$work/link"
+check "its target replaced" 0 bash -c "\"$tool\" decrypt --cipher tea --key k \"$work/secret\" | cmp -s - \"$work/data\""
+check "no temporary files" 0 bash -c "! ls -A \"$work\" | grep -q '^\\.ombrak10'"
+
+# An input longer than any envelope is refused by its size before anything is read or written.
+truncate -s 3G "$work/huge"
+check "too long for an envelope" 1 "$tool" encrypt --cipher des --key k -o "$work/huge.enc" "$work/huge"
+check "said so" 0 bash -c "\"$tool\" encrypt --cipher des --key k \"$work/huge\" 2>&1 >/dev/null | grep -q 'longer than an envelope holds'"
+check "nothing written" 1 test -e "$work/huge.enc"
+rm -f "$work/huge"
 
 # DES interoperates with OpenSSL's DES-CBC under a zero IV, in both directions.
 if command -v openssl >/dev/null && openssl enc -des-cbc -provider legacy -provider default -K 0000000000000000 -iv 0000000000000000 </dev/null >/dev/null 2>&1; then

@@ -129,5 +129,131 @@ TEST(Base64, StrictDecodingRejectsWhatIsNotBase64) {
         EXPECT_FALSE(strict(bad).has_value()) << bad;
 }
 
+// The lenient rules written out plainly: remove CR LF pairs, then "=", then decode every other
+// character by its low byte (anything outside the alphabet is 0) in groups of four.
+Bytes reference_lenient(const std::u16string& in, bool& any) {
+    std::u16string kept;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        if (in[i] == u'\r' && i + 1 < in.size() && in[i + 1] == u'\n') {
+            ++i;
+            continue;
+        }
+        if (in[i] != u'=') kept += in[i];
+    }
+    any = !kept.empty();
+    static const std::string alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    Bytes out;
+    std::uint32_t acc = 0;
+    std::size_t n = 0;
+    for (char16_t c : kept) {
+        auto at = alphabet.find(static_cast<char>(c & 0xFF));
+        acc = acc << 6 | (at == std::string::npos ? 0 : static_cast<std::uint32_t>(at));
+        if (++n % 4 == 0) {
+            out.push_back(static_cast<std::uint8_t>(acc >> 16));
+            out.push_back(static_cast<std::uint8_t>(acc >> 8));
+            out.push_back(static_cast<std::uint8_t>(acc));
+        }
+    }
+    if (n % 4 == 3) {
+        out.push_back(static_cast<std::uint8_t>(acc >> 10));
+        out.push_back(static_cast<std::uint8_t>(acc >> 2));
+    } else if (n % 4 == 2) {
+        out.push_back(static_cast<std::uint8_t>(acc >> 4));
+    }
+    return out;
+}
+
+// Decodes in pieces cut at random places (a CR LF pair may be cut in two).
+Bytes decode_in_pieces(const std::string& in, encoding::Base64Decoder& d, std::mt19937& rng,
+                       encoding::Base64DataCounter* counter = nullptr) {
+    Bytes out(encoding::Base64Decoder::capacity(in.size()) + 3);
+    std::size_t n = 0;
+    for (std::size_t at = 0; at < in.size();) {
+        std::size_t piece = std::min<std::size_t>(in.size() - at, 1 + rng() % 40);
+        auto span = std::span(reinterpret_cast<const std::uint8_t*>(in.data()) + at, piece);
+        n += d.update(span, out.data() + n);
+        if (counter) counter->update(span);
+        at += piece;
+    }
+    n += d.finish(out.data() + n);
+    out.resize(n);
+    return out;
+}
+
+TEST(Base64, DecodingInPiecesKeepsTheRules) {
+    unsigned seed =
+        std::getenv("OMBRAK10_SEED") ? std::atoi(std::getenv("OMBRAK10_SEED")) : 20261210;
+    std::cout << "seed " << seed << " (set OMBRAK10_SEED to repeat)\n";
+    std::mt19937 rng(seed);
+    // Mostly alphabet, with the characters the rules treat apart.
+    const std::string noise = "\r\n=\r\n =*\x8C";
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (int round = 0; round < 3000; ++round) {
+        std::string in(rng() % 300, 'A');
+        const unsigned noisy = rng() % 4;  // 0: clean, else one in 2, 8 or 32 is noise
+        for (auto& c : in)
+            c = noisy && rng() % (1u << (2 * noisy - 1)) == 0 ? noise[rng() % noise.size()]
+                                                              : alphabet[rng() % 64];
+        SCOPED_TRACE(in);
+        bool any;
+        const Bytes expected = reference_lenient(ascii_to_text(in), any);
+        encoding::Base64Decoder lenient;
+        encoding::Base64DataCounter counter;
+        EXPECT_EQ(decode_in_pieces(in, lenient, rng, &counter), expected);
+        EXPECT_EQ(lenient.any(), any);
+        EXPECT_EQ(counter.decoded_length(), expected.size());
+        Bytes whole;
+        EXPECT_EQ(encoding::base64_decode_lenient(ascii_to_text(in), whole), any);
+        EXPECT_EQ(whole, any ? expected : Bytes{});
+
+        // Strict: in pieces as whole; what it accepts, the lenient rules decode the same way.
+        encoding::Base64Decoder strict(encoding::Base64Decoder::Rules::Strict);
+        Bytes pieces = decode_in_pieces(in, strict, rng);
+        auto once = encoding::base64_decode_strict(
+            std::span(reinterpret_cast<const std::uint8_t*>(in.data()), in.size()));
+        EXPECT_EQ(strict.valid(), once.has_value());
+        if (once) {
+            EXPECT_EQ(pieces, *once);
+            std::string no_breaks;
+            for (char c : in)
+                if (c != '\r' && c != '\n') no_breaks += c;
+            EXPECT_EQ(*once, reference_lenient(ascii_to_text(no_breaks), any));
+        }
+    }
+}
+
+TEST(Base64, HighBytesTakeTheValuesTheyAreGiven) {
+    std::uint8_t values[128] = {};
+    values[0x8C - 0x80] = 17;  // as "R"
+    encoding::Base64Decoder d;
+    d.set_high_values(values);
+    const std::string in = "TWF\x8C";  // "TWFR"
+    Bytes out(16);
+    std::size_t n =
+        d.update(std::span(reinterpret_cast<const std::uint8_t*>(in.data()), 4), out.data());
+    n += d.finish(out.data() + n);
+    out.resize(n);
+    Bytes expected;
+    ASSERT_TRUE(encoding::base64_decode_lenient(u"TWFR", expected));
+    EXPECT_EQ(out, expected);
+}
+
+TEST(Base64, PartsOfALongerTextBreakEveryLine) {
+    // Encoded part by part (whole lines, then the rest), a long text is its whole encoding.
+    for (std::size_t n : {58, 114, 171, 200, 57 * 40 + 56}) {
+        Bytes data(n);
+        for (std::size_t i = 0; i < n; ++i) data[i] = static_cast<std::uint8_t>(i * 7);
+        std::string parts;
+        for (std::size_t at = 0; at < n; at += 57 * 3) {
+            auto part = std::span(data).subspan(at, std::min<std::size_t>(57 * 3, n - at));
+            std::string text(encoding::base64_part_length(part.size()), '\0');
+            EXPECT_EQ(encoding::base64_encode_lines_part(part, text.data()), text.size());
+            parts += text;
+        }
+        EXPECT_EQ(parts, encoding::base64_encode_lines(data)) << n;
+    }
+}
+
 }  // namespace
 }  // namespace ombrak

@@ -123,12 +123,16 @@ class ReplacingFile final : public Sink {
     int error_ = 0;
 };
 
-/// Makes this thread's file operations fail as a full disk or a failing drive would, for as
-/// long as the scope lives: writes fail with ENOSPC once `write_budget` bytes went through,
-/// reads with EIO once `read_budget` bytes came in. For tests of the failure paths.
+/// Makes this thread's file operations behave as on a full disk, a failing drive or a file
+/// system without unnamed files, for as long as the scope lives. For tests of the failure paths.
+struct Faults {
+    std::uint64_t write_budget = UINT64_MAX;  // writes fail with ENOSPC after this many bytes
+    std::uint64_t read_budget = UINT64_MAX;   // reads fail with EIO after this many bytes
+    bool named_temporaries = false;           // temporary files get names, as without O_TMPFILE
+};
 class FaultScope {
   public:
-    FaultScope(std::uint64_t write_budget, std::uint64_t read_budget = UINT64_MAX);
+    explicit FaultScope(Faults faults);
     ~FaultScope();
     FaultScope(const FaultScope&) = delete;
     FaultScope& operator=(const FaultScope&) = delete;
