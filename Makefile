@@ -3,11 +3,12 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
 FUZZ_BUILD ?= build-fuzz
+TSAN_BUILD ?= build-tsan
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all build demo test unit asan bench fuzz deps clean format
+.PHONY: all build demo test unit asan tsan bench bench-tool fuzz deps clean format
 
 all: build
 
@@ -29,13 +30,29 @@ asan: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
-test: unit asan
+# The thread stress program under ThreadSanitizer: any report fails it.
+tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOMBRAK10_TSAN=ON >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target thread_stress
+	@cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 exitcode=66" ctest --output-on-failure -R thread_stress
+
+test: unit asan tsan
 
 bench: deps
 	@scripts/deps.sh bench
 	@cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DOMBRAK10_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target ombrak10_bench
 	@$(BENCH_BUILD)/bench/ombrak10_bench $(BENCH_ARGS)
+
+# The tool as a whole process against openssl enc and coreutils base64 (MIB-sized file, RUNS
+# runs each): wall time and peak memory, with ratios.
+MIB  ?= 256
+RUNS ?= 5
+bench-tool: deps
+	@scripts/deps.sh bench
+	@cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DOMBRAK10_BENCH=ON >/dev/null
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target ombrak10_cli
+	@bench/whole_process.sh $(BENCH_BUILD)/cli/ombrak10 $(MIB) $(RUNS)
 
 # Each fuzz target runs FUZZ_SECONDS under ASan+UBSan; findings go to $(FUZZ_BUILD)/findings.
 fuzz: deps
@@ -56,4 +73,4 @@ format:
 	@clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

@@ -4,7 +4,7 @@
 set -euo pipefail
 case "${1:-test}" in
   test)  pkgs=(g++ cmake ninja-build make libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev) ;;
-  bench) pkgs=(libbenchmark-dev libssl-dev libcrypto++-dev libbotan-2-dev nettle-dev) ;;
+  bench) pkgs=(libbenchmark-dev libssl-dev libcrypto++-dev libbotan-2-dev nettle-dev openssl hyperfine time) ;;
   fuzz)  pkgs=(clang libclang-rt-14-dev) ;;
   *) echo "usage: $0 test|bench|fuzz" >&2; exit 2 ;;
 esac

@@ -125,6 +125,8 @@ Variant dispatch(Object& self, const ClassInfo& info, std::string_view name, Mem
                  std::span<ArgRef> args) {
     const MemberInfo* m = info.find(name, kind);
     if (!m) raise_runtime(RuntimeError::NotSupported);
+    // One code page for the whole call, its conversions of arguments included.
+    CodePageScope code_page;
     const std::size_t count = m->params.size();
     std::vector<ArgRef*> from(count, nullptr);
 

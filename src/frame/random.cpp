@@ -2,6 +2,8 @@
 #include <sys/random.h>
 
 #include <cerrno>
+#include <memory>
+#include <mutex>
 #include <random>
 
 #include "ombrak/frame/platform.h"
@@ -11,9 +13,15 @@ namespace ombrak {
 namespace {
 thread_local bool zero_random = false;
 
-std::function<void()>& event_pump() {
-    static std::function<void()> pump;
-    return pump;
+// The host's pump, swapped whole under a lock and called outside it: a thread may install one
+// while others call the one they got.
+struct Pump {
+    std::mutex mutex;
+    std::shared_ptr<const std::function<void()>> pump;
+};
+Pump& event_pump() {
+    static Pump p;
+    return p;
 }
 }  // namespace
 
@@ -50,10 +58,17 @@ void set_zero_random(bool zero) noexcept {
 }
 
 void pump_events() {
-    if (event_pump()) event_pump()();
+    std::shared_ptr<const std::function<void()>> pump;
+    {
+        std::lock_guard lock(event_pump().mutex);
+        pump = event_pump().pump;
+    }
+    if (pump && *pump) (*pump)();
 }
 void set_event_pump(std::function<void()> pump) {
-    event_pump() = std::move(pump);
+    auto next = pump ? std::make_shared<const std::function<void()>>(std::move(pump)) : nullptr;
+    std::lock_guard lock(event_pump().mutex);
+    event_pump().pump = std::move(next);
 }
 
 }  // namespace ombrak

@@ -33,6 +33,7 @@ class ZeroRandomScope {
 void set_zero_random(bool zero) noexcept;
 
 /// Lets the host's user interface handle pending events; a no-op unless the host installed one.
+/// Both may be called from any thread; a pump replaced while it runs finishes that run.
 void pump_events();
 void set_event_pump(std::function<void()> pump);
 

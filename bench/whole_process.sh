@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The tool as a whole process against what a user would run instead, on the same file in the
+# same run: wall time (hyperfine, median of RUNS runs after a warm-up) and peak resident memory
+# (GNU time, median of RUNS runs). Prints each pair and the ratio ours / theirs (below 1: ours
+# is faster or smaller).
+# Usage: whole_process.sh [OMBRAK10] [MIB] [RUNS]
+set -euo pipefail
+tool=$(realpath "${1:-build-bench/cli/ombrak10}")
+mib=${2:-256}
+runs=${3:-5}
+work=$(mktemp -d "${TMPDIR:-/tmp}/ombrak10-whole-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+des_key=$(printf 'k\0\0\0\0\0\0\0' | od -An -tx1 | tr -d ' \n')
+
+head -c "${mib}M" /dev/urandom >plain
+"$tool" encrypt --cipher des --key k -o sealed.des plain
+"$tool" encrypt --cipher blowfish --key k -o sealed.bf plain
+base64 plain >plain.b64
+openssl enc -des-cbc -provider legacy -provider default -nopad -K "$des_key" \
+    -iv 0000000000000000 -a -in plain -out sealed.ossl.b64
+echo "file: $mib MiB; $runs runs each; $(nproc) cores; $(uname -r)"
+
+median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
+wall() {  # wall COMMAND: median seconds
+    hyperfine --style none --warmup 1 --runs "$runs" --export-csv wall.csv "$1" >/dev/null 2>&1
+    tail -n 1 wall.csv | cut -d, -f4
+}
+
+peak() {  # peak COMMAND: median peak resident set in MiB
+    for ((i = 0; i < runs; i++)); do
+        /usr/bin/time -f %M -o rss bash -c "exec $1" >/dev/null 2>&1
+        cat rss
+    done | median | awk '{printf "%.1f", $1 / 1024}'
+}
+
+row() {  # row NAME OURS THEIRS
+    local ow tw om tm
+    ow=$(wall "$2") tw=$(wall "$3") om=$(peak "$2") tm=$(peak "$3")
+    printf '%-28s wall %7.3f s vs %7.3f s  ratio %.2f   peak %6.1f MiB vs %6.1f MiB\n' \
+        "$1" "$ow" "$tw" "$(awk -v a="$ow" -v b="$tw" 'BEGIN {print a / b}')" "$om" "$tm"
+}
+
+echo "--- ours (-o: flushed to disk, renamed into place) vs openssl enc -out"
+row "DES encrypt" "$tool encrypt --cipher des --key k -o out plain" \
+    "openssl enc -des-cbc -provider legacy -provider default -nopad -K $des_key -iv 0000000000000000 -in plain -out out"
+row "DES decrypt" "$tool decrypt --cipher des --key k -o out sealed.des" \
+    "openssl enc -d -des-cbc -provider legacy -provider default -nopad -K $des_key -iv 0000000000000000 -in sealed.des -out out"
+row "Blowfish encrypt" "$tool encrypt --cipher blowfish --key k -o out plain" \
+    "openssl enc -bf-cbc -provider legacy -provider default -nopad -K 6b000000000000000000000000000000 -iv 0000000000000000 -in plain -out out"
+row "Blowfish decrypt" "$tool decrypt --cipher blowfish --key k -o out sealed.bf" \
+    "openssl enc -d -bf-cbc -provider legacy -provider default -nopad -K 6b000000000000000000000000000000 -iv 0000000000000000 -in sealed.bf -out out"
+echo "--- ours to standard output (no flush), same peers"
+row "DES encrypt >out" "$tool encrypt --cipher des --key k plain >out" \
+    "openssl enc -des-cbc -provider legacy -provider default -nopad -K $des_key -iv 0000000000000000 -in plain -out out"
+row "Blowfish decrypt >out" "$tool decrypt --cipher blowfish --key k sealed.bf >out" \
+    "openssl enc -d -bf-cbc -provider legacy -provider default -nopad -K 6b000000000000000000000000000000 -iv 0000000000000000 -in sealed.bf -out out"
+echo "--- with --base64 (memory must not grow with the file)"
+row "DES encrypt --base64" "$tool encrypt --cipher des --key k --base64 -o out plain" \
+    "openssl enc -des-cbc -provider legacy -provider default -nopad -K $des_key -iv 0000000000000000 -a -in plain -out out"
+"$tool" encrypt --cipher des --key k --base64 -o sealed.b64 plain
+row "DES decrypt --base64" "$tool decrypt --cipher des --key k --base64 -o out sealed.b64" \
+    "openssl enc -d -des-cbc -provider legacy -provider default -nopad -K $des_key -iv 0000000000000000 -a -in sealed.ossl.b64 -out out"
+echo "--- ours vs coreutils base64, both to a file"
+row "base64" "$tool base64 plain >out" "base64 plain >out"
+row "base64 -d" "$tool base64 -d plain.b64 >out" "base64 -d plain.b64 >out"
