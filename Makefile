@@ -54,20 +54,15 @@ bench-tool: deps
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target ombrak10_cli
 	@bench/whole_process.sh $(BENCH_BUILD)/cli/ombrak10 $(MIB) $(RUNS)
 
-# Each fuzz target runs FUZZ_SECONDS under ASan+UBSan; findings go to $(FUZZ_BUILD)/findings.
+# Each fuzz target runs FUZZ_SECONDS under ASan+UBSan, with the library instrumented for
+# coverage; prints executions and coverage per target. Findings go to $(FUZZ_BUILD)/findings.
+FUZZ_TARGETS := base64_fuzz envelope_fuzz script_fuzz
 fuzz: deps
 	@scripts/deps.sh fuzz
-	@cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+	@cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	    -DOMBRAK10_SANITIZE=ON -DOMBRAK10_FUZZ=ON -DOMBRAK10_TESTS=OFF >/dev/null
-	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target base64_fuzz envelope_fuzz script_fuzz
-	@mkdir -p $(FUZZ_BUILD)/findings
-	@mkdir -p $(FUZZ_BUILD)/seeds/script_fuzz $(FUZZ_BUILD)/seeds/base64_fuzz $(FUZZ_BUILD)/seeds/envelope_fuzz
-	@cp tests/data/scripts/*.jsonl $(FUZZ_BUILD)/seeds/script_fuzz/
-	@for t in base64_fuzz envelope_fuzz script_fuzz; do \
-	    mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
-	    $(FUZZ_BUILD)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZ_BUILD)/findings/ \
-	        $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/seeds/$$t || exit 1; \
-	done
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS)
+	@scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 format:
 	@clang-format -i $$(git ls-files '*.h' '*.cpp')

@@ -137,7 +137,8 @@ int run_demo(std::ostream& out) {
     ObjectRef tea = create_object("Ombrak10.clsKvVeskEncDecTeaA");
     std::string seen;
     tea->connect(make_host_object([&](std::string_view event, MemberKind, std::span<ArgRef> args) {
-        seen += " " + std::string(event) + "(" + text_to_utf8(to_text(*args[0].var)) + ")";
+        seen.append(" ").append(event).append("(");
+        seen.append(text_to_utf8(to_text(*args[0].var))).append(")");
         return Variant();
     }));
     Variant text(u"attack at dawn"), key(u"secret"), base64(true);

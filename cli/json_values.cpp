@@ -67,7 +67,8 @@ ObjectRef ObjectNames::find(const std::string& name) const {
 std::string ObjectNames::name_of(const ObjectRef& obj) {
     for (const auto& [name, o] : objects_)
         if (o == obj) return name;
-    std::string name = "#" + std::to_string(++unnamed_);
+    std::string name = std::to_string(++unnamed_);
+    name.insert(name.begin(), '#');
     objects_[name] = obj;
     return name;
 }

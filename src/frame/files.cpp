@@ -17,8 +17,18 @@
 
 namespace ombrak {
 
+namespace {
+thread_local const std::string* confined_to = nullptr;
+}
+
 std::string native_path(const Text& path) {
-    return text_to_utf8(path);
+    std::string p = text_to_utf8(path);
+    if (!confined_to) return p;
+    // One name inside the folder: no separator, no "." or "..", nothing empty.
+    for (char& c : p)
+        if (c == '/' || c == '\0') c = '_';
+    if (p.empty() || p == "." || p == "..") p = "_" + p;
+    return *confined_to + "/" + p;
 }
 
 namespace files {
@@ -294,6 +304,7 @@ void ReplacingFile::discard() noexcept {
 
 void ReplacingFile::fail(int err) {
     discard();
+    errno = err;  // a constructor that fails leaves no object to ask
     raise_access(error_, err);
 }
 
@@ -344,6 +355,14 @@ void ReplacingFile::commit() {
     Fd folder(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.fd >= 0) (void)::fsync(folder.fd);
     ::close(std::exchange(fd_, -1));  // the data is on disk already: nothing left to lose
+}
+
+ConfinedPaths::ConfinedPaths(std::string folder) : folder_(std::move(folder)) {
+    previous_ = confined_to;
+    confined_to = &folder_;
+}
+ConfinedPaths::~ConfinedPaths() {
+    confined_to = previous_;
 }
 
 FaultScope::FaultScope(Faults f) {

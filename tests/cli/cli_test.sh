@@ -80,6 +80,7 @@ check "base64 to a full disk" 1 bash -c "\"$tool\" base64 \"$work/data\" >/dev/f
 check "base64 names the cause" 0 bash -c "\"$tool\" base64 \"$work/data\" 2>&1 >/dev/full | grep -qx \"ombrak10: base64: cannot write '-': No space left on device\""
 check "encrypt to a full disk" 1 bash -c "\"$tool\" encrypt --cipher des --key k \"$work/data\" >/dev/full"
 check "decrypt to a full disk" 1 bash -c "\"$tool\" decrypt --cipher des --key 'k des' \"$work/des.enc\" >/dev/full"
+check "missing output folder named" 0 bash -c "\"$tool\" encrypt --cipher des --key k -o \"$work/none/x\" \"$work/data\" 2>&1 | grep -qx \"ombrak10: encrypt: cannot write '$work/none/x': No such file or directory\""
 check "unreadable input named" 0 bash -c "\"$tool\" encrypt --cipher des --key k \"$work\" 2>&1 | grep -qx \"ombrak10: encrypt: cannot read '$work': Is a directory\""
 
 # Replacing outputs: an existing file keeps its mode, a link stays a link, nothing is left over.

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "files_support.h"
+#include "ombrak/frame/platform.h"
 #include "support.h"
 
 namespace ombrak::files {
@@ -217,6 +218,21 @@ TEST(Input, SpoolsAPipeAndStopsWhenTold) {
     EXPECT_FALSE(limited.spool([&](auto piece) { return (seen += piece.size()) <= kPiece; }));
     EXPECT_EQ(seen, data.size());  // stopped at the second piece, the one over the limit
     ::close(fd);
+}
+
+TEST(ConfinedPaths, EveryPathBecomesANameInTheFolder) {
+    {
+        ConfinedPaths confined("/sandbox");
+        EXPECT_EQ(native_path(u"/etc/passwd"), "/sandbox/_etc_passwd");
+        EXPECT_EQ(native_path(u"../../x"), "/sandbox/.._.._x");
+        EXPECT_EQ(native_path(u".."), "/sandbox/_..");
+        EXPECT_EQ(native_path(u""), "/sandbox/_");
+        EXPECT_EQ(native_path(Text(u"a\0b", 3)), "/sandbox/a_b");
+        std::string elsewhere;
+        std::thread([&] { elsewhere = native_path(u"/etc/passwd"); }).join();
+        EXPECT_EQ(elsewhere, "/etc/passwd");  // other threads are not confined
+    }
+    EXPECT_EQ(native_path(u"/etc/passwd"), "/etc/passwd");
 }
 
 }  // namespace

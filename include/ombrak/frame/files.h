@@ -123,6 +123,21 @@ class ReplacingFile final : public Sink {
     int error_ = 0;
 };
 
+/// Confines the host paths of this thread's file operations to one folder while the scope lives:
+/// each path becomes a single name inside the folder (separators become "_"), so nothing outside
+/// it is read or written. For fuzzing and for hosts that run untrusted scripts.
+class ConfinedPaths {
+  public:
+    explicit ConfinedPaths(std::string folder);
+    ~ConfinedPaths();
+    ConfinedPaths(const ConfinedPaths&) = delete;
+    ConfinedPaths& operator=(const ConfinedPaths&) = delete;
+
+  private:
+    std::string folder_;
+    const std::string* previous_;
+};
+
 /// Makes this thread's file operations behave as on a full disk, a failing drive or a file
 /// system without unnamed files, for as long as the scope lives. For tests of the failure paths.
 struct Faults {

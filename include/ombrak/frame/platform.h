@@ -37,7 +37,8 @@ void set_zero_random(bool zero) noexcept;
 void pump_events();
 void set_event_pump(std::function<void()> pump);
 
-/// A host path (UTF-16) as the file system's name (UTF-8).
+/// A host path (UTF-16) as the file system's name (UTF-8); inside a files::ConfinedPaths scope,
+/// a name in its folder.
 std::string native_path(const Text& path);
 
 }  // namespace ombrak

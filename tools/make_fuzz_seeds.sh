@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Writes the envelope fuzz target's seeds: valid envelopes of each cipher under a few keys, raw
+# and as Base64 text, and plaintexts for the by-name property check. Each seed is the target's
+# input format: a selector byte, the key's length in UTF-16 units, the key (UTF-16LE), the data.
+# Usage: tools/make_fuzz_seeds.sh OMBRAK10 [OUT_DIR]
+set -euo pipefail
+tool=$1
+out=${2:-fuzz/corpus/envelope_fuzz}
+mkdir -p "$out"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+header() {  # header SELECTOR KEY: the selector, the key's length and its UTF-16LE units
+    local key=$2 i
+    printf "\\x$(printf %02x "$1")\\x$(printf %02x "${#key}")"
+    for ((i = 0; i < ${#key}; i++)); do printf '%s\0' "${key:i:1}"; done
+}
+
+ciphers=(tea blowfish des)
+for c in 0 1 2; do
+    for key in k "secret key" "a longer key of thirty characters"; do
+        for size in 0 5 100; do
+            head -c "$size" /dev/urandom >"$tmp/plain"
+            name="${ciphers[c]}-$(echo "$key" | tr ' ' _)-$size"
+            "$tool" encrypt --cipher "${ciphers[c]}" --key "$key" -o "$tmp/raw" "$tmp/plain"
+            "$tool" encrypt --cipher "${ciphers[c]}" --key "$key" --base64 -o "$tmp/b64" "$tmp/plain"
+            { header "$c" "$key"; cat "$tmp/raw"; } >"$out/$name"
+            { header $((c | 0x40)) "$key"; cat "$tmp/b64"; } >"$out/$name.b64"
+            { header $((c | 0x80)) "$key"; cat "$tmp/plain"; } >"$out/$name.plain"
+        done
+    done
+done
