@@ -14,7 +14,8 @@ for t in "$@"; do
     corpus="$build/corpus/$t"
     mkdir -p "$corpus"
     echo "fuzzing $t for ${seconds}s (log: $build/logs/$t.log)" >&2
-    "$build/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 \
+    # A run that takes over 10 seconds is a hang: reported as a finding.
+    "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$build/findings/$t-" "$corpus" "fuzz/corpus/$t" ${extra[$t]:-} \
         >"$build/logs/$t.log" 2>&1
     rc=$?

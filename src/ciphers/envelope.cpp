@@ -2,13 +2,16 @@
 // that holds an envelope raw or as Base64 text.
 #include "ombrak/ciphers/envelope.h"
 
+#include <algorithm>
+
 namespace ombrak {
 
 std::uint64_t envelope_length(files::Input& in, bool base64) {
     if (!in.size()) raise_runtime(RuntimeError::FileAccess);
     if (!base64) return *in.size();
     encoding::Base64DataCounter counter;
-    Bytes piece(static_cast<std::size_t>(std::min<std::uint64_t>(files::kPiece, *in.size())));
+    // At least one byte of room: an empty input must still read its end.
+    Bytes piece(static_cast<std::size_t>(std::clamp<std::uint64_t>(*in.size(), 1, files::kPiece)));
     for (;;) {
         std::size_t n = in.read(piece.data(), piece.size());
         counter.update(std::span(piece.data(), n));

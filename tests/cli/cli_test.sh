@@ -73,6 +73,7 @@ check "base64 round trip" 0 bash -c "\"$tool\" encrypt --cipher blowfish --key b
 check "no key" 2 "$tool" encrypt --cipher tea "$work/data"
 check "two keys" 2 "$tool" encrypt --cipher tea --key a --key-env B "$work/data"
 check "unknown cipher" 2 "$tool" encrypt --cipher rot13 --key a "$work/data"
+check "empty Base64 input" 1 timeout 10 bash -c "printf '' | \"$tool\" decrypt --cipher des --key k --base64"
 check "not whole blocks" 1 bash -c "head -c 20 \"$work/des.enc\" | \"$tool\" decrypt --cipher des --key 'k des'"
 
 # Write failures: one line naming the cause, exit 1 (the output would not fit a pipe buffer).
