@@ -11,17 +11,19 @@
 namespace ombrak::fuzz {
 
 inline const std::string& sandbox() {
-    static const std::string folder = [] {
+    // Never destroyed: the exit handler that removes the folder runs after static destructors
+    // of objects made later, and must still find the name.
+    static const std::string* folder = [] {
         namespace fs = std::filesystem;
         fs::path base = fs::is_directory("/dev/shm") && ::access("/dev/shm", W_OK) == 0
                             ? fs::path("/dev/shm")
                             : fs::temp_directory_path();
-        std::string tmpl = (base / "ombrak10-fuzz-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) std::abort();
+        auto* name = new std::string((base / "ombrak10-fuzz-XXXXXX").string());
+        if (!::mkdtemp(name->data())) std::abort();
         std::atexit([] { std::filesystem::remove_all(sandbox()); });
-        return tmpl;
+        return name;
     }();
-    return folder;
+    return *folder;
 }
 
 }  // namespace ombrak::fuzz

@@ -27,8 +27,11 @@ EnvelopeReader::EnvelopeReader(files::Input& in, bool base64) : in_(in), base64_
     if (!base64) return;
     ansi_base64_values(high_values_);
     decoder_.set_high_values(high_values_);
-    text_.resize(files::kPiece);
-    decoded_.resize(encoding::Base64Decoder::capacity(files::kPiece) + 3);
+    // Pieces of the file's size when it is smaller: memory follows small inputs down.
+    const std::size_t piece = static_cast<std::size_t>(
+        std::clamp<std::uint64_t>(in.size().value_or(files::kPiece), 1, files::kPiece));
+    text_.resize(piece);
+    decoded_.resize(encoding::Base64Decoder::capacity(piece) + 3);
 }
 
 std::size_t EnvelopeReader::read(std::uint8_t* p, std::size_t n) {
