@@ -3,6 +3,7 @@
 #pragma once
 
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -13,6 +14,17 @@
 #include "ombrak/frame/files.h"
 
 namespace ombrak::test {
+
+/// The process umask, read without setting it (setting it to read it is what threads must not
+/// do).
+inline mode_t process_umask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    return 0777;  // no such line: a value no test expects
+}
 
 /// A folder of its own for one test, removed with everything in it at the end.
 struct ScratchDir {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <iostream>
 #include <string>
 
 #include "ombrak/frame/error.h"
@@ -24,3 +26,16 @@
             EXPECT_EQ(e_.source(), "Ombrak10");                                             \
         }                                                                                   \
     } while (0)
+
+namespace ombrak::test {
+
+/// The seed of a randomised test: OMBRAK10_SEED when set, else `fallback`; printed so a failing
+/// run can be repeated.
+inline unsigned seed(unsigned fallback) {
+    const char* env = std::getenv("OMBRAK10_SEED");
+    unsigned s = env ? static_cast<unsigned>(std::strtoul(env, nullptr, 10)) : fallback;
+    std::cout << "seed " << s << " (set OMBRAK10_SEED to repeat)\n";
+    return s;
+}
+
+}  // namespace ombrak::test

@@ -94,14 +94,16 @@ constexpr std::array<std::array<std::uint32_t, 64>, 8> make_sp() {
 }
 constexpr auto kSP = make_sp();
 
-// A 64-bit permutation as eight tables, one per input byte.
+// A selection of N of the 64 bits (a permutation when N is 64) as eight tables, one per input
+// byte, each giving an N-bit result.
 using Perm64 = std::array<std::array<std::uint64_t, 256>, 8>;
-constexpr Perm64 make_perm(const std::uint8_t (&map)[64]) {
+template <int N>
+constexpr Perm64 make_perm(const std::uint8_t (&map)[N]) {
     Perm64 t{};
     for (int byte = 0; byte < 8; ++byte)
         for (int v = 0; v < 256; ++v) {
             std::uint64_t in = static_cast<std::uint64_t>(v) << (56 - 8 * byte), out = 0;
-            for (int i = 1; i <= 64; ++i) out |= bit(in, map[i - 1], 64) << (64 - i);
+            for (int i = 1; i <= N; ++i) out |= bit(in, map[i - 1], 64) << (N - i);
             t[byte][v] = out;
         }
     return t;
@@ -125,18 +127,8 @@ static_assert(kFP[0] == 40 && kFP[63] == 25);  // FIPS 46-3's IP^-1 begins 40 an
 constexpr Perm64 kIPTable = make_perm(kIP);
 constexpr Perm64 kFPTable = make_perm(kFP);
 
-// PC-1 as eight tables by key byte, giving C and D joined (56 bits).
-constexpr Perm64 make_pc1() {
-    Perm64 t{};
-    for (int byte = 0; byte < 8; ++byte)
-        for (int v = 0; v < 256; ++v) {
-            std::uint64_t in = static_cast<std::uint64_t>(v) << (56 - 8 * byte), out = 0;
-            for (int i = 1; i <= 56; ++i) out |= bit(in, kPC1[i - 1], 64) << (56 - i);
-            t[byte][v] = out;
-        }
-    return t;
-}
-constexpr Perm64 kPC1Table = make_pc1();
+// PC-1 by key byte, giving C and D joined (56 bits).
+constexpr Perm64 kPC1Table = make_perm(kPC1);
 
 // A round key's 6-bit groups as the round function takes them: 0, 2, 4, 6 in bytes 3, 2, 1, 0
 // of one word (the high half here), 1, 3, 5, 7 likewise in the other (the low half).

@@ -42,30 +42,33 @@ struct Injected : Faults {
 };
 thread_local Injected faults;
 
+// How much of n bytes an injected budget lets through: false, with errno, once it is spent.
+bool within_budget(std::uint64_t budget, std::size_t& n, int err) {
+    if (!faults.active) return true;
+    if (budget == 0) {
+        errno = err;
+        return false;
+    }
+    if (n > budget) n = static_cast<std::size_t>(budget);
+    return true;
+}
+
+void spend(std::uint64_t& budget, ssize_t done) {
+    if (faults.active && done > 0) budget -= static_cast<std::uint64_t>(done);
+}
+
 // The system calls, with the injected faults applied.
 ssize_t sys_write(int fd, const std::uint8_t* p, std::size_t n) {
-    if (faults.active) {
-        if (faults.write_budget == 0) {
-            errno = ENOSPC;
-            return -1;
-        }
-        if (n > faults.write_budget) n = static_cast<std::size_t>(faults.write_budget);
-    }
+    if (!within_budget(faults.write_budget, n, ENOSPC)) return -1;
     ssize_t done = ::write(fd, p, n);
-    if (faults.active && done > 0) faults.write_budget -= static_cast<std::uint64_t>(done);
+    spend(faults.write_budget, done);
     return done;
 }
 
 ssize_t sys_read(int fd, std::uint8_t* p, std::size_t n) {
-    if (faults.active) {
-        if (faults.read_budget == 0) {
-            errno = EIO;
-            return -1;
-        }
-        if (n > faults.read_budget) n = static_cast<std::size_t>(faults.read_budget);
-    }
+    if (!within_budget(faults.read_budget, n, EIO)) return -1;
     ssize_t got = ::read(fd, p, n);
-    if (faults.active && got > 0) faults.read_budget -= static_cast<std::uint64_t>(got);
+    spend(faults.read_budget, got);
     return got;
 }
 

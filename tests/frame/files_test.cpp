@@ -23,17 +23,6 @@ namespace fs = std::filesystem;
 using test::read_file;
 using test::write_file;
 
-// The process umask, read without setting it.
-mode_t current_umask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Umask:", 0) == 0)
-            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-    ADD_FAILURE() << "no Umask line in /proc/self/status";
-    return 0;
-}
-
 mode_t mode_of(const std::string& path) {
     struct stat st;
     EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
@@ -64,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(Temporaries, ReplacingFileTest, ::testing::Values(false
 
 TEST_P(ReplacingFileTest, ModesOfNewAndReplacedFiles) {
     FaultScope scope(faults());
-    const mode_t umask_before = current_umask();
+    const mode_t umask_before = test::process_umask();
     replace(dir / "new", "fresh");
     EXPECT_EQ(read_file(dir / "new"), "fresh");
     EXPECT_EQ(mode_of(dir / "new"), 0666 & ~umask_before);  // as any new file
@@ -77,7 +66,7 @@ TEST_P(ReplacingFileTest, ModesOfNewAndReplacedFiles) {
         EXPECT_EQ(read_file(path), "new");
         EXPECT_EQ(mode_of(path), mode);
     }
-    EXPECT_EQ(current_umask(), umask_before);
+    EXPECT_EQ(test::process_umask(), umask_before);
     EXPECT_EQ(names_in(dir.path).size(), 5u);  // no temporary file left
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "files_support.h"
 #include "ombrak/ciphers/classes.h"
 #include "ombrak/frame/components.h"
 #include "ombrak/frame/platform.h"
@@ -51,15 +52,6 @@ struct Inside {
     }
     ~Inside() { --active; }
 };
-
-mode_t process_umask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Umask:", 0) == 0)
-            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-    return 0777;
-}
 
 std::string read_file(const fs::path& p) {
     std::ifstream f(p, std::ios::binary);
@@ -127,7 +119,7 @@ void worker(int id, const fs::path& folder, const std::string& plain) {
     clsKvOmbrak10 root;
     ObjectRef mine = make_host_object([](auto, auto, auto) { return Variant(); });
     root.BuddyObjectGlobal(mine);
-    const mode_t fresh_mode = 0666 & ~process_umask();
+    const mode_t fresh_mode = 0666 & ~test::process_umask();
     for (int round = 0; round < 40; ++round) {
         Inside inside;
         round_trips<clsKvVeskEncDecTeaA>(id, round);
@@ -168,7 +160,7 @@ void worker(int id, const fs::path& folder, const std::string& plain) {
 }  // namespace
 
 int main() {
-    const mode_t umask_before = process_umask();
+    const mode_t umask_before = test::process_umask();
     const fs::path folder =
         fs::temp_directory_path() / ("ombrak10-stress-" + std::to_string(::getpid()));
     fs::create_directories(folder);
@@ -205,7 +197,7 @@ int main() {
     for (const auto& e : fs::directory_iterator(folder))
         if (e.path().filename().string().rfind(".ombrak10", 0) == 0)
             fail("temporary file left: " + e.path().string());
-    if (process_umask() != umask_before) fail("the process umask changed");
+    if (test::process_umask() != umask_before) fail("the process umask changed");
     take_reports();
     fs::remove_all(folder);
 
