@@ -1,8 +1,12 @@
 // classes, describe, demo and base64.
 #include "commands.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "ombrak/ciphers/envelope.h"
@@ -119,6 +123,10 @@ int run_demo(std::ostream& out) {
     tour_call(out, root, "GetProResStrings", MemberKind::Method, {Variant(std::int32_t{101})},
               "GetProResStrings(101)");
     tour_call(out, root, "About", MemberKind::Method, {}, "About()");
+    Variant one(std::int32_t{1}), version_type(std::int16_t{16});
+    Variant version = call(*root, "GetProResData", one, version_type);
+    out << "  GetProResData(1, 16): the version resource, " << version.get<Bytes>().size()
+        << " bytes in the VS_VERSION_INFO layout\n";
 
     out << "\n2. Base64, Ombrak10.clsKvVeskEncDecBase64A (names are case-insensitive)\n";
     ObjectRef b64 = create_object("ombrak10.clskvveskencdecbase64a");
@@ -160,9 +168,36 @@ int run_demo(std::ostream& out) {
     tour_call(out, des, "DecryptByte", MemberKind::Method, {Variant(Bytes(16, 0)), wrong},
               "DES DecryptByte with a wrong key raises nothing (host programs call it unguarded)");
 
+    out << "\n4. Files stream through fixed-size pieces into a temporary file renamed into place\n";
+    std::string folder = (std::filesystem::temp_directory_path() / "ombrak10-demo-XXXXXX").string();
+    if (::mkdtemp(folder.data())) {
+        std::ofstream(folder + "/plain.txt") << "a file the demo encrypts and decrypts\n";
+        auto name = [&](const char* f) { return Variant(utf8_to_text(folder + "/" + f)); };
+        Variant in = name("plain.txt"), sealed = name("sealed.b64"), back = name("back.txt"),
+                yes(true), file_key(u"secret");
+        Variant ok = call(*des, "EncryptFile", in, sealed, yes, file_key, yes);
+        out << "  EncryptFile(plain.txt, sealed.b64, Overwrite:=True, \"secret\", OutputIn64:=True)"
+            << "\n      -> " << show(ok) << ", "
+            << std::filesystem::file_size(folder + "/sealed.b64") << " bytes of Base64 text\n";
+        Variant again(u"secret");
+        ok = call(*des, "DecryptFile", sealed, back, yes, again, yes);
+        out << "  DecryptFile(sealed.b64, back.txt, True, \"secret\", IsFileIn64:=True)\n      -> "
+            << show(ok) << ", back.txt "
+            << (std::filesystem::file_size(folder + "/back.txt") ==
+                        std::filesystem::file_size(folder + "/plain.txt")
+                    ? "equals"
+                    : "differs from")
+            << " plain.txt\n";
+        Variant wrong_key(u"not it");
+        ok = call(*des, "DecryptFile", sealed, back, yes, wrong_key, yes);
+        out << "  DecryptFile with a wrong key -> " << show(ok)
+            << " at once: the size check comes first, back.txt is left as it was\n";
+        std::filesystem::remove_all(folder);
+    }
+
     std::size_t built = 0;
     for (const auto& e : catalogue()) built += e.library;
-    out << "\n4. The catalogue holds " << built
+    out << "\n5. The catalogue holds " << built
         << " classes; `ombrak10 classes` lists them, `ombrak10 describe NAME` shows members.\n";
     return 0;
 }

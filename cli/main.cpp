@@ -72,6 +72,9 @@ int stream(const std::string& verb, const std::string& in_path, const std::strin
             error = e.description();
         std::cerr << "ombrak10: " << verb << ": " << error << "\n";
         return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "ombrak10: " << verb << ": " << e.what() << "\n";
+        return 1;
     }
 }
 
