@@ -56,13 +56,14 @@ bench-tool: deps
 
 # Each fuzz target runs FUZZ_SECONDS under ASan+UBSan, with the library instrumented for
 # coverage; prints executions and coverage per target. Findings go to $(FUZZ_BUILD)/findings.
-FUZZ_TARGETS := base64_fuzz envelope_fuzz script_fuzz
+FUZZ_TARGETS ?= base64_fuzz envelope_fuzz script_fuzz
+FUZZ_FLAGS   ?=
 fuzz: deps
 	@scripts/deps.sh fuzz
 	@cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	    -DOMBRAK10_SANITIZE=ON -DOMBRAK10_FUZZ=ON -DOMBRAK10_TESTS=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS)
-	@scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+	@FUZZ_FLAGS="$(FUZZ_FLAGS)" scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 format:
 	@clang-format -i $$(git ls-files '*.h' '*.cpp')

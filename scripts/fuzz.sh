@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs each fuzz target for SECONDS on its growing corpus (seeded from fuzz/corpus/<target>/)
 # and prints, per target, the executions and the coverage at start and at the end.
-# Usage: scripts/fuzz.sh BUILD_DIR SECONDS TARGET...
+# Usage: scripts/fuzz.sh BUILD_DIR SECONDS TARGET...   (FUZZ_FLAGS: more libFuzzer flags, such
+# as -max_len=1024 for more runs a second)
 set -uo pipefail
 build=$1
 seconds=$2
@@ -15,7 +16,8 @@ for t in "$@"; do
     mkdir -p "$corpus"
     echo "fuzzing $t for ${seconds}s (log: $build/logs/$t.log)" >&2
     # A run that takes over 10 seconds is a hang: reported as a finding.
-    "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+    # shellcheck disable=SC2086
+    "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 ${FUZZ_FLAGS:-} \
         -artifact_prefix="$build/findings/$t-" "$corpus" "fuzz/corpus/$t" ${extra[$t]:-} \
         >"$build/logs/$t.log" 2>&1
     rc=$?
