@@ -113,7 +113,7 @@ class ScriptHost {
         if (s.contains("recorder")) return recorder(s);
         if (s.contains("connect"))
             return simple([&] {
-                ObjectRef source = names_.find(string_field(s, "connect"));
+                ObjectRef source = object(string_field(s, "connect"));
                 auto rec =
                     std::dynamic_pointer_cast<Recorder>(names_.find(string_field(s, "sink")));
                 if (!rec) raise_runtime(RuntimeError::ObjectRequired);
@@ -136,6 +136,14 @@ class ScriptHost {
     }
 
   private:
+    // The object a name stands for, to call: a name bound to nothing (a stored result that was
+    // Nothing) raises error 91, as a call on Nothing does in a host.
+    ObjectRef object(const std::string& name) const {
+        ObjectRef o = names_.find(name);
+        if (!o) raise_runtime(RuntimeError::ObjectNotSet);
+        return o;
+    }
+
     template <class F>
     Json simple(F&& f) {
         try {
@@ -224,7 +232,7 @@ class ScriptHost {
         Variant result;
         try {
             if (failure) throw *failure;
-            ObjectRef obj = names_.find(target);
+            ObjectRef obj = object(target);
             result = obj->invoke(member, kind, refs);
             if (store && result.type() == VarType::Object) names_.bind(*store, to_object(result));
         } catch (const Error& e) {
