@@ -11,6 +11,7 @@
 #include "ombrak/frame/components.h"
 #include "ombrak/frame/error.h"
 #include "ombrak/frame/platform.h"
+#include "ombrak/frame/root_class.h"
 #include "ombrak/frame/text.h"
 
 namespace ombrak::cli {
@@ -94,11 +95,13 @@ class ScriptHost {
                                         {"place", r.place}});
         });
     }
-    // A script's settings last until it changes them, and end with it.
+    // A script's settings last until it changes them, and end with it; so does this thread's
+    // object slot, which must not keep a recorder that refers to this host after it is gone.
     ~ScriptHost() {
         set_report_handler(nullptr);
         set_zero_random(false);
         set_code_page(initial_code_page_);
+        clsKvOmbrak10().BuddyObjectGlobal(initial_global_);
     }
 
     Json step(const Json& s) {
@@ -263,6 +266,7 @@ class ScriptHost {
     ObjectNames names_;
     StepLog log_;
     int initial_code_page_ = code_page();
+    ObjectRef initial_global_ = clsKvOmbrak10().BuddyObjectGlobal();
 };
 
 }  // namespace

@@ -80,6 +80,27 @@ TEST(ScriptHost, MalformedLines) {
     }
 }
 
+TEST(ScriptHost, TheObjectSlotEndsWithTheScript) {
+    // A recorder left in this thread's slot would refer to a script host that is gone.
+    const std::string set =
+        R"({"new":"root","progid":"Ombrak10.clsKvOmbrak10"})"
+        "\n"
+        R"({"recorder":"slot"})"
+        "\n"
+        R"({"call":"root","member":"BuddyObjectGlobal","kind":"set","args":[{"object":"slot"}]})"
+        "\n";
+    std::istringstream first(set);
+    std::ostringstream ignored;
+    EXPECT_EQ(run_script(first, ignored), 0);
+    std::istringstream second(R"({"new":"root","progid":"Ombrak10.clsKvOmbrak10"})"
+                              "\n"
+                              R"({"call":"root","member":"BuddyObjectGlobal","kind":"get"})"
+                              "\n");
+    std::ostringstream out;
+    EXPECT_EQ(run_script(second, out), 0);
+    EXPECT_NE(out.str().find(R"({"result":{"nothing":true})"), std::string::npos) << out.str();
+}
+
 // The command on a string, through the streaming file layer.
 bool base64_of(const std::string& in, bool decode, bool crlf, std::size_t cols, std::string& out) {
     test::StringInput input(in);
