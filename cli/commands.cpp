@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "ombrak/ciphers/classes.h"
 #include "ombrak/ciphers/envelope.h"
 #include "ombrak/encoding/base64.h"
 #include "ombrak/frame/components.h"
@@ -306,25 +307,43 @@ ObjectRef progress_bar() {
 
 }  // namespace
 
-bool cipher_command(const CipherOptions& options, bool decrypt, files::Input& in, files::Sink& out,
-                    std::string& error) {
-    static const std::pair<const char*, const char*> kCiphers[] = {
-        {"tea", "Ombrak10.clsKvVeskEncDecTeaA"},
-        {"blowfish", "Ombrak10.clsKvVeskEncDecBlowFishA"},
-        {"des", "Ombrak10.clsKvVeskEncDecDesA"}};
-    const char* progid = nullptr;
-    for (const auto& [name, id] : kCiphers)
-        if (options.cipher == name) progid = id;
-    if (!progid) {
-        error = "unknown cipher '" + options.cipher + "'";
-        return false;
+namespace {
+
+// Reads standard input into a temporary file so its length is known, no further than `limit`
+// bytes (of data, for Base64 text: what it decodes to).
+bool spool_within(files::Input& in, std::uint64_t limit, bool counted) {
+    std::uint64_t seen = 0;
+    encoding::Base64DataCounter counter;
+    return in.spool([&](std::span<const std::uint8_t> piece) {
+        if (!counted) return (seen += piece.size()) <= limit;
+        counter.update(piece);
+        return counter.decoded_length() <= limit;
+    });
+}
+
+// The data length of an input to decrypt: its size, or what its Base64 text decodes to.
+std::optional<std::uint64_t> data_length(files::Input& in, bool base64, std::string& error) {
+    try {
+        return envelope_length(in, base64);
+    } catch (const Error& e) {
+        if (e.number() != static_cast<std::int32_t>(RuntimeError::InvalidCall)) throw;
+        error = "the input holds no Base64 text";
+        return std::nullopt;
     }
-    ObjectRef object = create_object(progid);
+}
+
+bool envelope_command(const CipherOptions& options, bool decrypt, ObjectRef object,
+                      files::Input& in, files::Sink& out, std::string& error) {
     auto* envelope = dynamic_cast<EnvelopeCipher*>(object.get());
-    if (options.progress) object->connect(progress_bar());
-    CodePageScope code_page;
     Text key = utf8_to_text(options.key);
-    if (!key.empty()) envelope->set_key(key);
+    if (options.cipher == "twofish") {
+        // Through the Key property with its MinKeyLength argument.
+        Variant min(options.min_key_length), value(key);
+        ArgRef args[] = {{&min, false}, {&value, false}};
+        object->invoke("Key", MemberKind::Let, args);
+    } else if (!key.empty()) {
+        envelope->set_key(key);
+    }
 
     // An input longer than an envelope can hold is refused before anything is written; a pipe
     // is read no further than that.
@@ -334,14 +353,7 @@ bool cipher_command(const CipherOptions& options, bool decrypt, files::Input& in
                                                " envelope (" + std::to_string(limit) + " bytes)"
                                          : "the input is longer than an envelope holds (" +
                                                std::to_string(limit) + " bytes)";
-    std::uint64_t seen = 0;
-    encoding::Base64DataCounter counter;
-    const bool counted = decrypt && options.base64;
-    if (!in.spool([&](std::span<const std::uint8_t> piece) {
-            if (!counted) return (seen += piece.size()) <= limit;
-            counter.update(piece);
-            return counter.decoded_length() <= limit;
-        })) {
+    if (!spool_within(in, limit, decrypt && options.base64)) {
         error = too_long;
         return false;
     }
@@ -353,19 +365,13 @@ bool cipher_command(const CipherOptions& options, bool decrypt, files::Input& in
         envelope->encrypt_stream(in, out, options.base64);
         return true;
     }
-    std::uint64_t total;
-    try {
-        total = envelope_length(in, options.base64);
-    } catch (const Error& e) {
-        if (e.number() != static_cast<std::int32_t>(RuntimeError::InvalidCall)) throw;
-        error = "the input holds no Base64 text";
-        return false;
-    }
-    if (total > limit) {
+    const auto total = data_length(in, options.base64, error);
+    if (!total) return false;
+    if (*total > limit) {
         error = too_long;
         return false;
     }
-    switch (envelope->decrypt_stream(in, total, options.base64, out)) {
+    switch (envelope->decrypt_stream(in, *total, options.base64, out)) {
         case DecryptStatus::Ok:
             return true;
         case DecryptStatus::Partial:
@@ -380,6 +386,61 @@ bool cipher_command(const CipherOptions& options, bool decrypt, files::Input& in
     }
     error = "decryption was interrupted";
     return false;
+}
+
+// RC4 and Serpent: no envelope, so no limit but the host's arrays; only standard input is held
+// to it, since it has to be spooled.
+bool text_cipher_command(const CipherOptions& options, bool decrypt, ObjectRef object,
+                         files::Input& in, files::Sink& out, std::string& error) {
+    constexpr std::uint64_t kLimit = INT32_MAX;
+    if (!spool_within(in, kLimit, decrypt && options.base64)) {
+        error = "standard input is longer than " + std::to_string(kLimit) +
+                " bytes: pass the data as a file";
+        return false;
+    }
+    std::uint64_t total = *in.size();
+    if (decrypt) {
+        const auto length = data_length(in, options.base64, error);
+        if (!length) return false;
+        total = *length;
+    }
+    const bool in_64 = decrypt && options.base64, out_64 = !decrypt && options.base64;
+    Text key = utf8_to_text(options.key);
+    if (auto* rc4 = dynamic_cast<clsKvVeskEncDecRC4A*>(object.get())) {
+        rc4->Key(key);
+        rc4->crypt_stream(in, total, in_64, out, out_64);
+    } else {
+        auto& serpent = dynamic_cast<clsKvVeskEncDecSerpentA&>(*object);
+        serpent.crypt_stream(key, decrypt, in, total, in_64, out, out_64);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool cipher_command(const CipherOptions& options, bool decrypt, files::Input& in, files::Sink& out,
+                    std::string& error) {
+    static const std::pair<const char*, const char*> kCiphers[] = {
+        {"tea", "Ombrak10.clsKvVeskEncDecTeaA"},
+        {"blowfish", "Ombrak10.clsKvVeskEncDecBlowFishA"},
+        {"des", "Ombrak10.clsKvVeskEncDecDesA"},
+        {"gost", "Ombrak10.clsKvVeskEncDecGostA"},
+        {"twofish", "Ombrak10.clsKvVeskEncDec2FishA"},
+        {"rc4", "Ombrak10.clsKvVeskEncDecRC4A"},
+        {"serpent", "Ombrak10.clsKvVeskEncDecSerpentA"}};
+    const char* progid = nullptr;
+    for (const auto& [name, id] : kCiphers)
+        if (options.cipher == name) progid = id;
+    if (!progid) {
+        error = "unknown cipher '" + options.cipher + "'";
+        return false;
+    }
+    ObjectRef object = create_object(progid);
+    if (options.progress) object->connect(progress_bar());
+    CodePageScope code_page;
+    if (dynamic_cast<EnvelopeCipher*>(object.get()))
+        return envelope_command(options, decrypt, object, in, out, error);
+    return text_cipher_command(options, decrypt, object, in, out, error);
 }
 
 }  // namespace ombrak::cli

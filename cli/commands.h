@@ -24,8 +24,9 @@ bool base64_command(files::Input& in, files::Sink& out, bool decode, bool crlf, 
 namespace ombrak::cli {
 
 struct CipherOptions {
-    std::string cipher;  // tea, blowfish or des
-    std::string key;     // UTF-8
+    std::string cipher;               // tea, blowfish, des, gost, twofish, rc4 or serpent
+    std::int32_t min_key_length = 0;  // Twofish: the key's least number of bits
+    std::string key;                  // UTF-8
     bool base64 = false;
     bool progress = false;  // draw a progress bar on stderr
 };

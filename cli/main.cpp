@@ -26,11 +26,11 @@ bool standard(const std::string& path) {
     return path.empty() || path == "-";
 }
 
-// A file, or standard input for "-" or an empty name; nullopt (with a message) when it cannot
-// be opened.
+// A file (a named pipe or a device is read as a stream), or standard input for "-" or an
+// empty name; nullopt (with a message) when it cannot be opened.
 std::optional<files::Input> open_input(const std::string& path, const std::string& verb) {
     if (standard(path)) return files::Input::standard();
-    auto in = files::Input::open(path);
+    auto in = files::Input::open_any(path);
     if (!in)
         std::cerr << "ombrak10: " << verb << ": cannot read '" << path
                   << "': " << std::strerror(errno) << "\n";
@@ -115,9 +115,14 @@ int main(int argc, char** argv) {
         auto* c = app.add_subcommand(verbs[i],
                                      std::string(i ? "Decrypt" : "Encrypt") +
                                          " a file (or standard input) with the library's envelope");
-        c->add_option("--cipher", cipher.cipher, "tea, blowfish or des")
+        c->add_option("--cipher", cipher.cipher,
+                      "tea, blowfish, des, gost or twofish (the envelope), rc4 (as long as the "
+                      "data), serpent (the data zero-padded to 16-byte blocks, each on its own)")
             ->required()
-            ->check(CLI::IsMember({"tea", "blowfish", "des"}));
+            ->check(CLI::IsMember({"tea", "blowfish", "des", "gost", "twofish", "rc4", "serpent"}));
+        c->add_option("--min-key-length", cipher.min_key_length,
+                      "Twofish: at least this many key bits (64, 128, 196 or 256; shorter keys "
+                      "are zero-extended)");
         auto* k = c->add_option("--key", cipher.key, "The key text");
         auto* kf =
             c->add_option("--key-file", key_file, "Read the key from the first line of a file");

@@ -23,6 +23,19 @@ std::uint64_t envelope_length(files::Input& in, bool base64) {
     return counter.decoded_length();
 }
 
+void write_piece(files::Sink& out, std::span<const std::uint8_t> piece, std::uint64_t total,
+                 bool base64, std::string& scratch) {
+    if (!base64) {
+        out.write(piece);
+    } else if (total <= 57) {
+        out.write(encoding::base64_encode_lines(piece));
+    } else {
+        scratch.resize(encoding::base64_part_length(piece.size()));
+        const std::size_t k = encoding::base64_encode_lines_part(piece, scratch.data());
+        out.write(std::string_view(scratch.data(), k));
+    }
+}
+
 EnvelopeReader::EnvelopeReader(files::Input& in, bool base64) : in_(in), base64_(base64) {
     if (!base64) return;
     ansi_base64_values(high_values_);

@@ -188,6 +188,20 @@ std::optional<Input> Input::open(const std::string& path) {
     return Input(fd.release(), true, static_cast<std::uint64_t>(st.st_size), 0);
 }
 
+std::optional<Input> Input::open_any(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.fd < 0) return std::nullopt;
+    struct stat st;
+    if (::fstat(fd.fd, &st) != 0) return std::nullopt;
+    if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return std::nullopt;
+    }
+    if (S_ISREG(st.st_mode))
+        return Input(fd.release(), true, static_cast<std::uint64_t>(st.st_size), 0);
+    return Input(fd.release(), true, std::nullopt, 0);
+}
+
 Input Input::standard(int fd) {
     struct stat st;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {

@@ -130,11 +130,22 @@ Variant dispatch(Object& self, const ClassInfo& info, std::string_view name, Mem
     const std::size_t count = m->params.size();
     std::vector<ArgRef*> from(count, nullptr);
 
-    std::size_t position = 0;
+    // For a property let or set the assigned value comes last: the last positional argument
+    // goes to the last parameter, any others to the leading (index) parameters.
+    std::size_t positional = 0;
+    for (const ArgRef& a : args) positional += a.name.empty();
+    const bool assigns = (kind == MemberKind::Let || kind == MemberKind::Set) && count > 0;
+    std::size_t position = 0, seen = 0;
     for (ArgRef& a : args) {
         std::size_t index = count;
         if (a.name.empty()) {
-            index = position++;
+            ++seen;
+            if (assigns && seen == positional) {
+                index = count - 1;
+            } else {
+                index = position++;
+                if (assigns && index >= count - 1) raise_runtime(RuntimeError::WrongArgumentCount);
+            }
             if (index >= count) raise_runtime(RuntimeError::WrongArgumentCount);
         } else {
             for (std::size_t i = 0; i < count; ++i)

@@ -1,6 +1,7 @@
 // Random source and host event pump.
 #include <sys/random.h>
 
+#include <atomic>
 #include <cerrno>
 #include <memory>
 #include <mutex>
@@ -18,6 +19,7 @@ thread_local bool zero_random = false;
 struct Pump {
     std::mutex mutex;
     std::shared_ptr<const std::function<void()>> pump;
+    std::atomic<bool> installed{false};
 };
 Pump& event_pump() {
     static Pump p;
@@ -68,7 +70,11 @@ void pump_events() {
 void set_event_pump(std::function<void()> pump) {
     auto next = pump ? std::make_shared<const std::function<void()>>(std::move(pump)) : nullptr;
     std::lock_guard lock(event_pump().mutex);
+    event_pump().installed.store(next != nullptr, std::memory_order_relaxed);
     event_pump().pump = std::move(next);
+}
+bool event_pump_installed() noexcept {
+    return event_pump().installed.load(std::memory_order_relaxed);
 }
 
 }  // namespace ombrak

@@ -50,6 +50,7 @@ std::string param_json(const ParamInfo& p) {
     std::string out = "{\"name\":" + quoted(p.name) + ",\"type\":\"" + decl_type_name(p.type) +
                       "\",\"byref\":" + (p.by_ref ? "true" : "false") +
                       ",\"optional\":" + (p.optional ? "true" : "false");
+    if (!p.enum_type.empty()) out += ",\"enum\":" + quoted(p.enum_type);
     if (p.optional) {
         std::string d = value_json(p.default_value);
         if (!d.empty()) out += ",\"default\":" + d;
@@ -106,6 +107,19 @@ std::string class_json(const ClassInfo& info, std::string_view progid) {
         out += "],\"returns\":\"" + std::string(decl_type_name(m.returns)) + "\"}";
     }
     out += "]";
+    if (!info.enums.empty()) {
+        out += ",\"enums\":[";
+        for (std::size_t i = 0; i < info.enums.size(); ++i) {
+            out += i ? ",{\"name\":" : "{\"name\":";
+            out += quoted(info.enums[i].name) + ",\"values\":{";
+            for (std::size_t k = 0; k < info.enums[i].values.size(); ++k) {
+                const auto& [name, value] = info.enums[i].values[k];
+                out += (k ? "," : "") + quoted(name) + ":" + std::to_string(value);
+            }
+            out += "}}";
+        }
+        out += "]";
+    }
     if (info.event) {
         const EventInfo& e = *info.event;
         out += ",\"events\":{\"interface\":" + quoted("__" + info.name) +
@@ -141,7 +155,9 @@ std::string member_signature(const MemberInfo& m) {
         for (std::size_t i = 0; i < m.params.size(); ++i) {
             const ParamInfo& p = m.params[i];
             out += i ? ", " : "";
-            std::string one = p.name + ": " + decl_type_name(p.type) + (p.by_ref ? "&" : "");
+            std::string one = p.name + ": " +
+                              (p.enum_type.empty() ? decl_type_name(p.type) : p.enum_type) +
+                              (p.by_ref ? "&" : "");
             if (p.optional) {
                 std::string d = value_json(p.default_value);
                 one = "[" + one + (d.empty() ? "" : " = " + d) + "]";

@@ -96,6 +96,11 @@ check "the link stays" 0 test -L "$work/link"
 check "its target replaced" 0 bash -c "\"$tool\" decrypt --cipher tea --key k \"$work/secret\" | cmp -s - \"$work/data\""
 check "no temporary files" 0 bash -c "! ls -A \"$work\" | grep -q '^\\.ombrak10'"
 
+# A named pipe or a device is read as a stream, as standard input is.
+check "base64 of a pipe by name" 0 bash -c "\"$tool\" base64 <(cat \"$work/data\") | cmp -s - <(base64 \"$work/data\")"
+check "decrypt of a pipe by name" 0 bash -c "\"$tool\" decrypt --cipher des --key 'k des' <(cat \"$work/des.enc\") | cmp -s - \"$work/data\""
+check "a folder is refused" 1 "$tool" base64 "$work"
+
 # An input longer than any envelope is refused by its size before anything is read or written.
 truncate -s 3G "$work/huge"
 check "too long for an envelope" 1 "$tool" encrypt --cipher des --key k -o "$work/huge.enc" "$work/huge"

@@ -35,6 +35,53 @@ enum class DecryptStatus {
     Failed,     // a progress notification failed: decrypted up to that block
 };
 
+/// Progress at most once per percent over positions in units of `Unit` bytes (a cipher block,
+/// or one byte for a stream cipher). Percent and NextAt start at 0 for each operation; a step
+/// at position o notifies when o has reached NextAt, with Percent = floor(o / total * 100) and
+/// NextAt = (Percent + 1) / 100 * total + 1 rounded to even, both in double precision.
+template <std::size_t Unit>
+struct PercentSteps {
+    std::int32_t percent = 0;
+    std::int64_t next_at = 0;
+
+    /// The first position from o whose step will notify.
+    std::uint64_t next_stop(std::uint64_t o) const {
+        const std::int64_t b = static_cast<std::int64_t>(Unit);
+        const std::int64_t due = std::max<std::int64_t>((next_at + b - 1) / b * b, 0);
+        return std::max<std::uint64_t>(o, static_cast<std::uint64_t>(due));
+    }
+
+    /// Runs op(position, units) over [from, to) and takes the step of each unit that is due,
+    /// right after that unit, so op runs from one notification to the next in one call.
+    /// notify(percent) gets the counter by reference: what it writes there stays.
+    template <class Op, class Notify>
+    void run(std::uint64_t from, std::uint64_t to, std::uint64_t total, Op&& op, Notify&& notify) {
+        for (std::uint64_t o = from; o < to;) {
+            const std::uint64_t stop = next_stop(o), end = std::min(stop + Unit, to);
+            op(o, static_cast<std::size_t>((end - o) / Unit));
+            o = end;
+            if (stop < to && static_cast<std::int64_t>(stop) >= next_at) {
+                percent = static_cast<std::int32_t>(
+                    std::floor(static_cast<double>(stop) / static_cast<double>(total) * 100.0));
+                next_at = static_cast<std::int64_t>(
+                    std::nearbyint((percent + 1) / 100.0 * static_cast<double>(total) + 1));
+                notify(percent);
+            }
+        }
+    }
+};
+
+/// Writes one piece of an output, raw or in the library's Base64 layout. Every piece but the
+/// last must be a multiple of 57 bytes; `total` is the length of the whole output, which a
+/// single line (57 bytes or fewer) needs to be laid out.
+void write_piece(files::Sink& out, std::span<const std::uint8_t> piece, std::uint64_t total,
+                 bool base64, std::string& scratch);
+
+/// The two early returns of the file operations: no input, or an output not to overwrite.
+inline bool file_operation_allowed(const std::string& in, const std::string& out, bool overwrite) {
+    return files::file_length_readable(in) && (overwrite || !files::file_length_readable(out));
+}
+
 /// The envelope itself, for callers that need more than the host operations tell (the tool
 /// streams files through it and reports why a decryption failed).
 class EnvelopeCipher {
@@ -154,7 +201,7 @@ class Envelope : public ProgressObject<std::int32_t>,
                      bool& is_file_in_64) {
         CodePageScope code_page;
         const std::string in = native_path(in_file), out = native_path(out_file);
-        if (!files_allowed(in, out, overwrite)) return false;
+        if (!file_operation_allowed(in, out, overwrite)) return false;
         bool written = false;
         swallow([&] {
             auto input = files::Input::open(in);
@@ -173,6 +220,7 @@ class Envelope : public ProgressObject<std::int32_t>,
 
     /// The envelope's decryption, with how it ended (DecryptByte discards the status).
     DecryptStatus decrypt_envelope(Bytes& a) override {
+        require_key();
         const std::size_t total = a.size(), whole = total / kBlock * kBlock;
         Steps steps;
         std::uint8_t chain[kBlock] = {};
@@ -196,6 +244,7 @@ class Envelope : public ProgressObject<std::int32_t>,
 
     /// The envelope's encryption in place.
     void encrypt_envelope(Bytes& a) override {
+        require_key();
         const std::uint64_t length = a.size(), total = envelope_total(length);
         a.resize(static_cast<std::size_t>(total));
         std::memmove(a.data() + 12, a.data(), static_cast<std::size_t>(length));
@@ -207,10 +256,11 @@ class Envelope : public ProgressObject<std::int32_t>,
     }
 
     void encrypt_stream(files::Input& in, files::Sink& out, bool base64) override {
+        require_key();
         if (!in.size()) raise_runtime(RuntimeError::FileAccess);
         const std::uint64_t length = *in.size(), total = envelope_total(length);
         Bytes piece(static_cast<std::size_t>(std::min<std::uint64_t>(files::kPiece, total)));
-        std::string text(base64 ? encoding::base64_part_length(piece.size()) : 0, '\0');
+        std::string text;
         Steps steps;
         std::uint8_t chain[kBlock] = {};
         for (std::uint64_t o = 0; o < total;) {
@@ -231,15 +281,7 @@ class Envelope : public ProgressObject<std::int32_t>,
             }
             std::memset(piece.data() + at, 0, n - at);
             run(steps, o, o + n, total, encrypt_at(piece.data(), o, chain));
-            if (!base64) {
-                out.write(std::span(piece.data(), n));
-            } else if (total <= 57) {
-                out.write(encoding::base64_encode_lines(std::span(piece.data(), n)));
-            } else {
-                std::size_t k =
-                    encoding::base64_encode_lines_part(std::span(piece.data(), n), text.data());
-                out.write(std::string_view(text.data(), k));
-            }
+            write_piece(out, std::span(piece.data(), n), total, base64, text);
             o += n;
         }
         finish(steps);
@@ -247,6 +289,7 @@ class Envelope : public ProgressObject<std::int32_t>,
 
     DecryptStatus decrypt_stream(files::Input& in, std::uint64_t total, bool base64,
                                  files::Sink& out) override {
+        require_key();
         const std::uint64_t whole = total / kBlock * kBlock;
         Steps steps;
         if (whole != total) {
@@ -302,6 +345,13 @@ class Envelope : public ProgressObject<std::int32_t>,
   private:
     Derived& self() { return static_cast<Derived&>(*this); }
 
+    // A kernel that starts without a key (it has keyed()) refuses every block until one is set:
+    // error 9, before anything is touched.
+    void require_key() const {
+        if constexpr (requires { kernel_.keyed(); })
+            if (!kernel_.keyed()) raise_runtime(RuntimeError::SubscriptOutOfRange);
+    }
+
     static std::uint32_t get_le32(const std::uint8_t* p) {
         return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
     }
@@ -352,58 +402,28 @@ class Envelope : public ProgressObject<std::int32_t>,
         if constexpr (Derived::kClearsArguments) (args.clear(), ...);
     }
 
-    // Progress: Percent and NextAt start at 0 for each operation; a step at block offset o
-    // notifies when o has reached NextAt, so at most once per percent.
-    struct Steps {
-        std::int32_t percent = 0;
-        std::int64_t next_at = 0;
-        // The first block offset from o whose step will notify.
-        std::uint64_t next_stop(std::uint64_t o) const {
-            const std::int64_t b = static_cast<std::int64_t>(kBlock);
-            const std::int64_t due = std::max<std::int64_t>((next_at + b - 1) / b * b, 0);
-            return std::max<std::uint64_t>(o, static_cast<std::uint64_t>(due));
-        }
-    };
+    using Steps = PercentSteps<kBlock>;
 
-    // Runs op(offset, blocks) over the blocks at envelope offsets [from, to) and takes the
-    // progress step of each block that is due, right after that block: the kernel runs from
-    // one notification to the next in one call.
+    // Runs op(offset, blocks) over the blocks at envelope offsets [from, to), notifying the
+    // steps that are due.
     template <class Op>
     void run(Steps& s, std::uint64_t from, std::uint64_t to, std::uint64_t total, Op&& op) {
-        for (std::uint64_t o = from; o < to;) {
-            const std::uint64_t stop = s.next_stop(o), end = std::min(stop + kBlock, to);
-            op(o, static_cast<std::size_t>((end - o) / kBlock));
-            o = end;
-            if (stop < to) step(s, stop, total);
-        }
-    }
-
-    void step(Steps& s, std::uint64_t o, std::uint64_t total) {
-        if (static_cast<std::int64_t>(o) < s.next_at) return;
-        s.percent = static_cast<std::int32_t>(
-            std::floor(static_cast<double>(o) / static_cast<double>(total) * 100.0));
-        s.next_at = static_cast<std::int64_t>(
-            std::nearbyint((s.percent + 1) / 100.0 * static_cast<double>(total) + 1));
-        notify(s.percent);
+        s.run(from, to, total, op, [this](std::int32_t& p) { notify(p); });
     }
 
     void finish(Steps& s) {
         if (s.percent != 100) notify_done();
     }
 
-    // The two early returns of the file operations: no input, or an output not to overwrite.
-    static bool files_allowed(const std::string& in, const std::string& out, bool overwrite) {
-        return files::file_length_readable(in) && (overwrite || !files::file_length_readable(out));
-    }
-
     bool encrypt_file(Text& in_file, Text& out_file, bool overwrite, Text& key, bool output_in_64) {
         CodePageScope code_page;
         const std::string in = native_path(in_file), out = native_path(out_file);
-        if (!files_allowed(in, out, overwrite)) return false;
+        if (!file_operation_allowed(in, out, overwrite)) return false;
         auto input = files::Input::open(in);
         if (!input) raise_runtime(RuntimeError::FileAccess);
         if (!key.empty()) self().Key(key);
-        envelope_total(*input->size());  // error 6 before anything is written
+        require_key();
+        envelope_total(*input->size());  // errors 9 and 6 before anything is written
         files::ReplacingFile output(out);
         encrypt_stream(*input, output, output_in_64);
         output.commit();
@@ -424,9 +444,12 @@ std::vector<MemberInfo> envelope_members(std::initializer_list<std::string_view>
             out.push_back(buddy_get<C, std::int32_t>());
         else if (name == "BuddyObject set")
             out.push_back(buddy_set<C, std::int32_t>());
-        else if (name == "Key let")
-            out.push_back(let<&C::Key, C>("Key", {arg("Key")}));
-        else if (name == "EncryptByte")
+        else if (name == "Key let") {
+            if constexpr (requires { C::key_member(); })
+                out.push_back(C::key_member());
+            else
+                out.push_back(let<&C::Key, C>("Key", {arg("Key")}));
+        } else if (name == "EncryptByte")
             out.push_back(
                 method<&E::EncryptByte, C>("EncryptByte", {arg("byteArray"), opt("Key")}));
         else if (name == "DecryptByte")

@@ -27,6 +27,9 @@ class Input {
   public:
     /// Opens a regular file; nullopt (with errno set) when it cannot be opened or is not one.
     static std::optional<Input> open(const std::string& path);
+    /// Opens any readable file but a folder: a regular file as open() does, anything else (a
+    /// named pipe, a device, /dev/stdin) as a stream of unknown size, as standard() does.
+    static std::optional<Input> open_any(const std::string& path);
     /// Standard input (or any descriptor, not taken over): read from where it stands. Its size
     /// is known only when it is a regular file.
     static Input standard(int fd = 0);

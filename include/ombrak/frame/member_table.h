@@ -92,6 +92,7 @@ struct Param {
     const char* name;
     bool optional = false;
     std::optional<Variant> default_value = std::nullopt;
+    const char* enum_type = nullptr;
 };
 inline Param arg(const char* name) {
     return {name};
@@ -102,6 +103,10 @@ inline Param opt(const char* name) {
 inline Param opt(const char* name, Variant def) {
     return {name, true, std::move(def)};
 }
+/// An optional parameter taking the values of a published enumeration.
+inline Param opt_enum(const char* name, const char* enum_type, Variant def) {
+    return {name, true, std::move(def), enum_type};
+}
 
 Variant default_for(DeclType t);
 
@@ -109,14 +114,15 @@ template <auto Fn, std::size_t... I>
 std::vector<ParamInfo> params_of(const Param* p, std::index_sequence<I...>) {
     using Args = typename fn_traits<decltype(Fn)>::args;
     std::vector<ParamInfo> out;
-    (out.push_back(ParamInfo{
-         p[I].name, decl_of<std::remove_cvref_t<std::tuple_element_t<I, Args>>>(),
-         std::is_lvalue_reference_v<std::tuple_element_t<I, Args>> &&
-             !std::is_const_v<std::remove_reference_t<std::tuple_element_t<I, Args>>>,
-         p[I].optional,
-         p[I].default_value
-             ? *p[I].default_value
-             : default_for(decl_of<std::remove_cvref_t<std::tuple_element_t<I, Args>>>())}),
+    (out.push_back(
+         ParamInfo{p[I].name, decl_of<std::remove_cvref_t<std::tuple_element_t<I, Args>>>(),
+                   std::is_lvalue_reference_v<std::tuple_element_t<I, Args>> &&
+                       !std::is_const_v<std::remove_reference_t<std::tuple_element_t<I, Args>>>,
+                   p[I].optional,
+                   p[I].default_value
+                       ? *p[I].default_value
+                       : default_for(decl_of<std::remove_cvref_t<std::tuple_element_t<I, Args>>>()),
+                   p[I].enum_type ? p[I].enum_type : ""}),
      ...);
     return out;
 }

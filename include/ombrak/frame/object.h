@@ -37,7 +37,14 @@ struct ParamInfo {
     DeclType type;
     bool by_ref;  // in/out: the caller sees what the member leaves in it
     bool optional;
-    Variant default_value;  // used when an optional argument is omitted
+    Variant default_value;       // used when an optional argument is omitted
+    std::string enum_type = {};  // the published enumeration its values come from, if any
+};
+
+/// A published enumeration: named 32-bit values.
+struct EnumInfo {
+    std::string name;
+    std::vector<std::pair<std::string, std::int32_t>> values;
 };
 
 struct MemberInfo {
@@ -62,6 +69,7 @@ struct ClassInfo {
     std::string name;
     std::vector<MemberInfo> members;
     std::optional<EventInfo> event;
+    std::vector<EnumInfo> enums = {};  // enumerations published with the class
 
     /// Finds a member by name (case-insensitive) and kind. A method call also finds a property
     /// get and a get finds a method, as hosts use the two interchangeably.

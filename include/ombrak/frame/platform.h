@@ -35,6 +35,8 @@ void set_zero_random(bool zero) noexcept;
 /// Lets the host's user interface handle pending events; a no-op unless the host installed one.
 /// Both may be called from any thread; a pump replaced while it runs finishes that run.
 void pump_events();
+/// True while a host pump is installed (a cheap check for loops that would turn it often).
+bool event_pump_installed() noexcept;
 void set_event_pump(std::function<void()> pump);
 
 /// A host path (UTF-16) as the file system's name (UTF-8); inside a files::ConfinedPaths scope,

@@ -27,6 +27,8 @@ class ProgressObject : public Object {
     void notify(Int& counter);
     /// Notifies the constant 100 (the event's width for sinks, 16 bits for the buddy).
     void notify_done();
+    /// True when a notification reaches anyone: a buddy object or a connected sink.
+    bool listened() const noexcept { return buddy_ || !sinks_.empty(); }
 
   private:
     void deliver(Variant& value, bool by_ref);

@@ -1,0 +1,293 @@
+// Twofish kernel. The q permutations and the MDS columns (with the final q folded in) are
+// constant tables computed at compile time from their definitions; the key schedule builds the
+// keyed table g(x) = MDS(chain(x)) one byte position at a time.
+#include "ombrak/ciphers/twofish.h"
+
+#include <array>
+#include <cstring>
+
+#include "ombrak/ciphers/block.h"
+
+namespace ombrak::ciphers {
+
+namespace {
+
+using Perm = std::array<std::uint8_t, 256>;
+
+// q0 and q1 from their four 4-bit permutations each.
+constexpr std::uint8_t kT[2][4][16] = {
+    {{8, 1, 7, 13, 6, 15, 3, 2, 0, 11, 5, 9, 14, 12, 10, 4},
+     {14, 12, 11, 8, 1, 2, 3, 5, 15, 4, 10, 6, 7, 0, 9, 13},
+     {11, 10, 5, 14, 6, 13, 9, 0, 12, 8, 15, 3, 2, 4, 7, 1},
+     {13, 7, 15, 4, 1, 2, 6, 14, 9, 11, 3, 0, 8, 5, 12, 10}},
+    {{2, 8, 11, 13, 15, 7, 6, 14, 3, 1, 9, 4, 0, 10, 12, 5},
+     {1, 14, 2, 11, 4, 12, 3, 7, 6, 13, 10, 5, 15, 9, 0, 8},
+     {4, 12, 7, 5, 1, 6, 9, 10, 0, 14, 13, 8, 2, 11, 3, 15},
+     {11, 9, 5, 1, 12, 3, 13, 14, 6, 4, 7, 15, 2, 0, 8, 10}},
+};
+
+constexpr Perm make_q(int w) {
+    Perm q{};
+    auto ror4 = [](int v) { return ((v >> 1) | (v << 3)) & 15; };
+    for (int x = 0; x < 256; ++x) {
+        int a = x >> 4, b = x & 15;
+        int a1 = a ^ b, b1 = (a ^ ror4(b) ^ (a << 3)) & 15;
+        int a2 = kT[w][0][a1], b2 = kT[w][1][b1];
+        int a3 = a2 ^ b2, b3 = (a2 ^ ror4(b2) ^ (a2 << 3)) & 15;
+        int a4 = kT[w][2][a3], b4 = kT[w][3][b3];
+        q[x] = static_cast<std::uint8_t>(b4 << 4 | a4);
+    }
+    return q;
+}
+constexpr Perm kQ0 = make_q(0), kQ1 = make_q(1);
+static_assert(kQ0[0] == 0xA9 && kQ0[1] == 0x67 && kQ0[2] == 0xB3 && kQ0[3] == 0xE8);
+static_assert(kQ1[0] == 0x75 && kQ1[1] == 0xF3 && kQ1[2] == 0xC6 && kQ1[3] == 0xF4);
+
+constexpr std::uint8_t lfsr1(std::uint8_t x) {
+    return static_cast<std::uint8_t>((x >> 1) ^ ((x & 1) ? 0xB4 : 0));
+}
+constexpr std::uint8_t lfsr2(std::uint8_t x) {
+    return static_cast<std::uint8_t>((x >> 2) ^ ((x & 2) ? 0xB4 : 0) ^ ((x & 1) ? 0x5A : 0));
+}
+constexpr std::uint8_t mul5b(std::uint8_t x) {
+    return static_cast<std::uint8_t>(x ^ lfsr2(x));
+}
+constexpr std::uint8_t mulef(std::uint8_t x) {
+    return static_cast<std::uint8_t>(x ^ lfsr1(x) ^ lfsr2(x));
+}
+
+using Mds = std::array<std::array<std::uint32_t, 256>, 4>;
+constexpr Mds make_mds() {
+    Mds m{};
+    auto word = [](std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
+        return a | b << 8 | c << 16 | static_cast<std::uint32_t>(d) << 24;
+    };
+    for (int j = 0; j < 256; ++j) {
+        const std::uint8_t x1 = kQ1[j], x0 = kQ0[j];
+        m[0][j] = word(x1, mul5b(x1), mulef(x1), mulef(x1));
+        m[1][j] = word(mulef(x0), mulef(x0), mul5b(x0), x0);
+        m[2][j] = word(mul5b(x1), mulef(x1), x1, mulef(x1));
+        m[3][j] = word(mul5b(x0), x0, mulef(x0), mul5b(x0));
+    }
+    return m;
+}
+constexpr Mds kMds = make_mds();
+
+// Multiplication in GF(2^8) modulo x^8 + x^6 + x^3 + x^2 + 1, for the Reed-Solomon code.
+constexpr std::uint8_t rs_mul(std::uint8_t a, std::uint8_t b) {
+    std::uint8_t r = 0;
+    while (b) {
+        if (b & 1) r ^= a;
+        a = static_cast<std::uint8_t>((a & 0x80) ? (a << 1) ^ 0x4D : a << 1);
+        b >>= 1;
+    }
+    return r;
+}
+
+constexpr std::uint8_t kRs[4][8] = {
+    {0x01, 0xA4, 0x55, 0x87, 0x5A, 0x58, 0xDB, 0x9E},
+    {0xA4, 0x56, 0x82, 0xF3, 0x1E, 0xC6, 0x68, 0xE5},
+    {0x02, 0xA1, 0xFC, 0xC1, 0x47, 0xAE, 0x3D, 0x19},
+    {0xA4, 0x55, 0x87, 0x5A, 0x58, 0xDB, 0x9E, 0x03},
+};
+
+constexpr std::uint32_t rotl(std::uint32_t v, int n) {
+    return v << n | v >> (32 - n);
+}
+constexpr std::uint32_t rotr(std::uint32_t v, int n) {
+    return v >> n | v << (32 - n);
+}
+constexpr std::uint8_t byte(std::uint32_t v, int i) {
+    return static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// The key layers of h for byte position i (0..3) with k key words, before the final q and the
+// MDS column: the byte that enters MDS column i.
+inline std::uint8_t chain(int i, std::uint8_t y, const std::uint32_t* l, int k) noexcept {
+    // Per position: which q each layer applies (k = 4 layer, k = 3 layer, the two k >= 2 layers).
+    static constexpr bool kUseQ1[4][4] = {
+        {true, true, false, false},
+        {false, true, true, false},
+        {false, false, false, true},
+        {true, false, true, true},
+    };
+    auto qq = [](bool one, std::uint8_t v) { return one ? kQ1[v] : kQ0[v]; };
+    if (k == 4) y = qq(kUseQ1[i][0], y) ^ byte(l[3], i);
+    if (k >= 3) y = qq(kUseQ1[i][1], y) ^ byte(l[2], i);
+    if (k >= 2) y = qq(kUseQ1[i][2], y) ^ byte(l[1], i);
+    return qq(kUseQ1[i][3], y) ^ byte(l[0], i);
+}
+
+inline std::uint32_t h(std::uint32_t x, const std::uint32_t* l, int k) noexcept {
+    return kMds[0][chain(0, byte(x, 0), l, k)] ^ kMds[1][chain(1, byte(x, 1), l, k)] ^
+           kMds[2][chain(2, byte(x, 2), l, k)] ^ kMds[3][chain(3, byte(x, 3), l, k)];
+}
+
+inline std::uint32_t load_le32(const std::uint8_t* p) noexcept {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+inline void store_le32(std::uint8_t* p, std::uint32_t v) noexcept {
+    std::memcpy(p, &v, 4);
+}
+
+}  // namespace
+
+std::uint8_t TwofishKernel::q(int which, std::uint8_t x) noexcept {
+    return which ? kQ1[x] : kQ0[x];
+}
+
+TwofishKernel::~TwofishKernel() {
+    wipe(k_, sizeof k_);
+    wipe(s_, sizeof s_);
+}
+
+void TwofishKernel::set_key(const std::uint8_t* key, std::size_t length) noexcept {
+    const int k = static_cast<int>(length / 8);
+    std::uint32_t me[4] = {}, mo[4] = {}, s[4] = {};
+    for (int i = 0; i < k; ++i) {
+        me[i] = load_le32(key + 8 * i);
+        mo[i] = load_le32(key + 8 * i + 4);
+        std::uint32_t word = 0;
+        for (int r = 0; r < 4; ++r) {
+            std::uint8_t v = 0;
+            for (int c = 0; c < 8; ++c) v ^= rs_mul(kRs[r][c], key[8 * i + c]);
+            word |= static_cast<std::uint32_t>(v) << (8 * r);
+        }
+        s[k - 1 - i] = word;
+    }
+    for (int i = 0; i < 20; ++i) {
+        const std::uint32_t a = h(0x01010101u * (2 * i), me, k);
+        const std::uint32_t b = rotl(h(0x01010101u * (2 * i + 1), mo, k), 8);
+        k_[2 * i] = a + b;
+        k_[2 * i + 1] = rotl(a + 2 * b, 9);
+    }
+    for (int i = 0; i < 4; ++i)
+        for (int x = 0; x < 256; ++x)
+            s_[i][x] = kMds[i][chain(i, static_cast<std::uint8_t>(x), s, k)];
+    wipe(me, sizeof me);
+    wipe(mo, sizeof mo);
+    wipe(s, sizeof s);
+    keyed_ = true;
+}
+
+namespace {
+
+struct Tables {
+    const std::uint32_t (&s)[4][256];
+    const std::uint32_t* k;
+    std::uint32_t g0(std::uint32_t x) const noexcept {
+        return s[0][byte(x, 0)] ^ s[1][byte(x, 1)] ^ s[2][byte(x, 2)] ^ s[3][byte(x, 3)];
+    }
+    // g of x rotated left by 8.
+    std::uint32_t g1(std::uint32_t x) const noexcept {
+        return s[0][byte(x, 3)] ^ s[1][byte(x, 0)] ^ s[2][byte(x, 1)] ^ s[3][byte(x, 2)];
+    }
+};
+
+// N blocks at once, their rounds interleaved.
+template <int N>
+inline void encrypt_n(const Tables& t, std::uint8_t* b) noexcept {
+    std::uint32_t r0[N], r1[N], r2[N], r3[N];
+    for (int i = 0; i < N; ++i) {
+        r0[i] = load_le32(b + 16 * i) ^ t.k[0];
+        r1[i] = load_le32(b + 16 * i + 4) ^ t.k[1];
+        r2[i] = load_le32(b + 16 * i + 8) ^ t.k[2];
+        r3[i] = load_le32(b + 16 * i + 12) ^ t.k[3];
+    }
+    for (int r = 0; r < 16; r += 2) {
+        const std::uint32_t* k = t.k + 8 + 2 * r;
+        for (int i = 0; i < N; ++i) {
+            std::uint32_t t0 = t.g0(r0[i]), t1 = t.g1(r1[i]);
+            r2[i] = rotr(r2[i] ^ (t0 + t1 + k[0]), 1);
+            r3[i] = rotl(r3[i], 1) ^ (t0 + 2 * t1 + k[1]);
+            t0 = t.g0(r2[i]);
+            t1 = t.g1(r3[i]);
+            r0[i] = rotr(r0[i] ^ (t0 + t1 + k[2]), 1);
+            r1[i] = rotl(r1[i], 1) ^ (t0 + 2 * t1 + k[3]);
+        }
+    }
+    for (int i = 0; i < N; ++i) {
+        store_le32(b + 16 * i, r2[i] ^ t.k[4]);
+        store_le32(b + 16 * i + 4, r3[i] ^ t.k[5]);
+        store_le32(b + 16 * i + 8, r0[i] ^ t.k[6]);
+        store_le32(b + 16 * i + 12, r1[i] ^ t.k[7]);
+    }
+}
+
+template <int N>
+inline void decrypt_n(const Tables& t, std::uint8_t* b) noexcept {
+    std::uint32_t r0[N], r1[N], r2[N], r3[N];
+    for (int i = 0; i < N; ++i) {
+        r2[i] = load_le32(b + 16 * i) ^ t.k[4];
+        r3[i] = load_le32(b + 16 * i + 4) ^ t.k[5];
+        r0[i] = load_le32(b + 16 * i + 8) ^ t.k[6];
+        r1[i] = load_le32(b + 16 * i + 12) ^ t.k[7];
+    }
+    for (int r = 14; r >= 0; r -= 2) {
+        const std::uint32_t* k = t.k + 8 + 2 * r;
+        for (int i = 0; i < N; ++i) {
+            std::uint32_t t0 = t.g0(r2[i]), t1 = t.g1(r3[i]);
+            r0[i] = rotl(r0[i], 1) ^ (t0 + t1 + k[2]);
+            r1[i] = rotr(r1[i] ^ (t0 + 2 * t1 + k[3]), 1);
+            t0 = t.g0(r0[i]);
+            t1 = t.g1(r1[i]);
+            r2[i] = rotl(r2[i], 1) ^ (t0 + t1 + k[0]);
+            r3[i] = rotr(r3[i] ^ (t0 + 2 * t1 + k[1]), 1);
+        }
+    }
+    for (int i = 0; i < N; ++i) {
+        store_le32(b + 16 * i, r0[i] ^ t.k[0]);
+        store_le32(b + 16 * i + 4, r1[i] ^ t.k[1]);
+        store_le32(b + 16 * i + 8, r2[i] ^ t.k[2]);
+        store_le32(b + 16 * i + 12, r3[i] ^ t.k[3]);
+    }
+}
+
+}  // namespace
+
+void TwofishKernel::encrypt_block(std::uint8_t* b) const noexcept {
+    encrypt_n<1>(Tables{s_, k_}, b);
+}
+
+void TwofishKernel::decrypt_block(std::uint8_t* b) const noexcept {
+    decrypt_n<1>(Tables{s_, k_}, b);
+}
+
+void TwofishKernel::decrypt_ecb(std::uint8_t* data, std::size_t blocks) const noexcept {
+    const Tables t{s_, k_};
+    std::size_t i = 0;
+    for (; i + 2 <= blocks; i += 2) decrypt_n<2>(t, data + 16 * i);
+    for (; i < blocks; ++i) decrypt_n<1>(t, data + 16 * i);
+}
+
+void TwofishKernel::cbc_encrypt(std::uint8_t* data, std::size_t blocks,
+                                std::uint8_t* chain) const noexcept {
+    const Tables t{s_, k_};
+    std::uint8_t* prev = chain;
+    for (std::size_t i = 0; i < blocks; ++i, data += 16) {
+        for (int j = 0; j < 16; ++j) data[j] ^= prev[j];
+        encrypt_n<1>(t, data);
+        prev = data;
+    }
+    if (blocks) std::memcpy(chain, prev, 16);
+}
+
+void TwofishKernel::cbc_decrypt(std::uint8_t* data, std::size_t blocks,
+                                std::uint8_t* chain) const noexcept {
+    constexpr std::size_t kChunk = 16;
+    std::uint8_t kept[kChunk * 16];
+    while (blocks) {
+        const std::size_t n = blocks < kChunk ? blocks : kChunk;
+        std::memcpy(kept, data, n * 16);
+        decrypt_ecb(data, n);
+        for (std::size_t i = 0; i < 16; ++i) data[i] ^= chain[i];
+        for (std::size_t i = 16; i < n * 16; ++i) data[i] ^= kept[i - 16];
+        std::memcpy(chain, kept + (n - 1) * 16, 16);
+        data += n * 16;
+        blocks -= n;
+    }
+}
+
+}  // namespace ombrak::ciphers
