@@ -2,6 +2,8 @@
 #include "ombrak/ciphers/serpent.h"
 
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 #include "ciphers/serpent_lanes.h"
 #include "ciphers/serpent_rounds.h"
@@ -77,10 +79,18 @@ Lanes lanes_in_use() {
     return lanes;
 }
 
+std::optional<Lanes> lanes_named(std::string_view name) {
+    if (name == "avx512") return Lanes::Avx512;
+    if (name == "avx2") return Lanes::Avx2;
+    if (name == "portable") return Lanes::Portable;
+    return std::nullopt;
+}
+
 template <bool Decrypt>
-void run(const std::uint32_t (*k)[4], std::uint8_t* data, std::size_t blocks) {
+void run(const std::uint32_t (*k)[4], std::uint8_t* data, std::size_t blocks,
+         Lanes lanes = lanes_in_use()) {
     std::size_t done = 0;
-    switch (lanes_in_use()) {
+    switch (lanes) {
         case Lanes::Avx512:
             done = serpent_lanes_avx512(k, data, blocks, Decrypt);
             break;
@@ -152,6 +162,20 @@ void SerpentKernel::encrypt_ecb(std::uint8_t* data, std::size_t blocks) const no
 
 void SerpentKernel::decrypt_ecb(std::uint8_t* data, std::size_t blocks) const noexcept {
     run<true>(k_, data, blocks);
+}
+
+bool SerpentKernel::lanes_available(const char* name) noexcept {
+    const auto lanes = lanes_named(name);
+    return lanes && *lanes <= lanes_in_use();
+}
+
+void SerpentKernel::crypt_with(const char* name, std::uint8_t* data, std::size_t blocks,
+                               bool decrypt) const noexcept {
+    const Lanes lanes = lanes_available(name) ? *lanes_named(name) : Lanes::Portable;
+    if (decrypt)
+        run<true>(k_, data, blocks, lanes);
+    else
+        run<false>(k_, data, blocks, lanes);
 }
 
 const char* SerpentKernel::lanes() noexcept {

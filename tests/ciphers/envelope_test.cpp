@@ -653,6 +653,19 @@ TEST(Envelope, MemberOrder) {
         order(clsKvVeskEncDecDesA::info()),
         base +
             "EncryptByte,DecryptByte,EncryptFile,DecryptFile,EncryptString,DecryptString,Key let,");
+    EXPECT_EQ(
+        order(clsKvVeskEncDecGostA::info()),
+        base +
+            "EncryptFile,DecryptFile,DecryptString,EncryptString,EncryptByte,DecryptByte,Key let,");
+    EXPECT_EQ(
+        order(clsKvVeskEncDec2FishA::info()),
+        base +
+            "EncryptFile,DecryptFile,EncryptString,DecryptString,Key let,EncryptByte,DecryptByte,");
+    EXPECT_EQ(
+        order(clsKvVeskEncDecRC4A::info()),
+        base +
+            "EncryptFile,DecryptFile,DecryptByte,EncryptString,DecryptString,EncryptByte,Key let,");
+    EXPECT_EQ(order(clsKvVeskEncDecSerpentA::info()), base + "EncryptString,DecryptString,");
     EXPECT_EQ(order(clsKvVeskEncDecBase64A::info()),
               "Decode64,DecodeArray64,Encode64,EncodeArray64,");
 }

@@ -26,6 +26,11 @@ class SerpentKernel {
 
     /// Which lanes run: "avx512", "avx2" or "portable".
     static const char* lanes() noexcept;
+    /// Whether this CPU has the named lanes.
+    static bool lanes_available(const char* lanes) noexcept;
+    /// encrypt_ecb or decrypt_ecb through the named lanes, which the CPU must have (tests).
+    void crypt_with(const char* lanes, std::uint8_t* data, std::size_t blocks,
+                    bool decrypt) const noexcept;
 
   private:
     std::uint32_t k_[33][4];
