@@ -59,13 +59,25 @@ check "codepage from environment" 0 bash -c \
 {\"call\":\"b\",\"member\":\"Decode64\",\"args\":[{\"text\":\"wA==\"}]}' | OMBRAK10_CODEPAGE=1251 \"$tool\" run | grep -q 'u0410'"
 
 # encrypt / decrypt: files and pipes, every cipher, Base64, key sources
-for c in tea blowfish des; do
+for c in tea blowfish des gost twofish; do
     check "encrypt $c" 0 "$tool" encrypt --cipher $c --key "k $c" -o "$work/$c.enc" "$work/data"
     check "decrypt $c" 0 bash -c "\"$tool\" decrypt --cipher $c --key 'k $c' <\"$work/$c.enc\" >\"$work/$c.out\""
     same "round trip $c" "$work/data" "$work/$c.out"
     check "wrong key $c" 1 "$tool" decrypt --cipher $c --key "other" -o "$work/$c.wrong" "$work/$c.enc"
     check "nothing written on failure $c" 1 test -e "$work/$c.wrong"
 done
+# RC4: as long as the data; Serpent: the data zero-padded to whole 16-byte blocks.
+for c in rc4 serpent; do
+    check "encrypt $c" 0 "$tool" encrypt --cipher $c --key "k $c" -o "$work/$c.enc" "$work/data"
+    check "decrypt $c" 0 bash -c "\"$tool\" decrypt --cipher $c --key 'k $c' <\"$work/$c.enc\" >\"$work/$c.out\""
+    same "round trip $c" "$work/data" "$work/$c.out"
+    check "base64 round trip $c" 0 bash -c "\"$tool\" encrypt --cipher $c --key b --base64 \"$work/data\" | \"$tool\" decrypt --cipher $c --key b --base64 | cmp -s - \"$work/data\""
+done
+check "rc4 keeps the length" 0 test "$(stat -c %s "$work/rc4.enc")" -eq 100000
+check "serpent pads" 0 bash -c "printf abc | \"$tool\" encrypt --cipher serpent --key k | \"$tool\" decrypt --cipher serpent --key k | cmp -s - <(printf 'abc\0\0\0\0\0\0\0\0\0\0\0\0\0')"
+check "serpent of nothing is one block" 0 bash -c "[ \"\$(printf '' | \"$tool\" encrypt --cipher serpent --key k | wc -c)\" = 16 ]"
+check "twofish minimum key length" 0 bash -c "\"$tool\" encrypt --cipher twofish --key abc --min-key-length 196 \"$work/data\" | \"$tool\" decrypt --cipher twofish --key abc --min-key-length 256 | cmp -s - \"$work/data\""
+check "twofish key length matters" 1 bash -c "\"$tool\" encrypt --cipher twofish --key abc --min-key-length 128 \"$work/data\" | \"$tool\" decrypt --cipher twofish --key abc"
 printf 'k tea\nignored\n' >"$work/keyfile"
 check "key file" 0 bash -c "\"$tool\" decrypt --cipher tea --key-file \"$work/keyfile\" \"$work/tea.enc\" | cmp -s - \"$work/data\""
 check "key env" 0 bash -c "K='k tea' \"$tool\" decrypt --cipher tea --key-env K \"$work/tea.enc\" | cmp -s - \"$work/data\""
@@ -117,6 +129,11 @@ if command -v openssl >/dev/null && openssl enc -des-cbc -provider legacy -provi
     printf '\0\0\0\0\0\0\0\0\5\0\0\0hello\0\0\0\0\0\0\0' >"$work/env.plain"
     openssl enc -des-cbc -provider legacy -provider default -nopad -K $des_key -iv 0000000000000000 <"$work/env.plain" >"$work/env.enc"
     check "we decrypt openssl's" 0 bash -c "[ \"\$(\"$tool\" decrypt --cipher des --key 'k des' \"$work/env.enc\")\" = hello ]"
+fi
+
+# RC4 is RC4: OpenSSL's 40-bit RC4 with the five key bytes gives the same bytes.
+if command -v openssl >/dev/null && openssl enc -rc4-40 -provider legacy -provider default -K 6b20726334 </dev/null >/dev/null 2>&1; then
+    check "openssl rc4" 0 bash -c "openssl enc -rc4-40 -provider legacy -provider default -K 6b20726334 <\"$work/data\" | cmp -s - \"$work/rc4.enc\""
 fi
 
 echo "cli: $passed passed, $failed failed"
