@@ -169,6 +169,33 @@ int run_demo(std::ostream& out) {
     tour_call(out, des, "DecryptByte", MemberKind::Method, {Variant(Bytes(16, 0)), wrong},
               "DES DecryptByte with a wrong key raises nothing (host programs call it unguarded)");
 
+    ObjectRef gost = create_object("Ombrak10.clsKvVeskEncDecGostA");
+    Variant gost_text(u"attack at dawn"), gost_key(u"gost key");
+    out << "  GOST EncryptString: "
+        << show(call(*gost, "EncryptString", gost_text, gost_key, base64)) << "\n";
+    ObjectRef fish = create_object("Ombrak10.clsKvVeskEncDec2FishA");
+    tour_call(out, fish, "EncryptByte", MemberKind::Method, {Variant(Bytes(4, 0))},
+              "Twofish EncryptByte before any key: no key at all yet");
+    {
+        Variant min(std::int32_t{256}), k(u"abc");
+        ArgRef args[] = {{&min, false}, {&k, false}};
+        fish->invoke("Key", MemberKind::Let, args);
+    }
+    Variant four(Bytes(4, 0)), fish_none(Text{});
+    call(*fish, "EncryptByte", four, fish_none);
+    out << "  Key(MinKeyLength:=TWOFISH_256) = \"abc\", then EncryptByte of 4 bytes: "
+        << four.get<Bytes>().size() << " bytes (one 16-byte block)\n";
+    ObjectRef rc4 = create_object("Ombrak10.clsKvVeskEncDecRC4A");
+    tour_call(out, rc4, "EncryptString", MemberKind::Method,
+              {Variant(u"Attack at dawn"), Variant(u"Secret"), Variant(true)},
+              "RC4 EncryptString(\"Attack at dawn\", \"Secret\", True): as long as the text");
+    ObjectRef serpent = create_object("Ombrak10.clsKvVeskEncDecSerpentA");
+    Variant s_text(u"abc"), s_key(u"serpent key"), no(false);
+    Variant s_sealed = call(*serpent, "EncryptString", s_text, s_key, no);
+    Variant s_back = call(*serpent, "DecryptString", s_sealed, s_key, no);
+    out << "  Serpent: no envelope, blocks on their own; \"abc\" comes back as "
+        << s_back.get<Text>().size() << " characters (the zero padding stays)\n";
+
     out << "\n4. Files stream through fixed-size pieces into a temporary file renamed into place\n";
     std::string folder = (std::filesystem::temp_directory_path() / "ombrak10-demo-XXXXXX").string();
     if (::mkdtemp(folder.data())) {
