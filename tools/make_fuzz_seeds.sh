@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Writes the envelope fuzz target's seeds: valid envelopes of each cipher under a few keys, raw
-# and as Base64 text, and plaintexts for the by-name property check. Each seed is the target's
-# input format: a selector byte, the key's length in UTF-16 units, the key (UTF-16LE), the data.
-# Usage: tools/make_fuzz_seeds.sh OMBRAK10 [OUT_DIR]
+# Writes the seeds of the cipher fuzz targets: for envelope_fuzz, valid envelopes of each cipher
+# under a few keys, raw and as Base64 text, and plaintexts for the by-name property check; for
+# serpent_fuzz and rc4_fuzz, ciphertexts raw and as Base64 text. Each seed is the target's input
+# format: a selector byte, the key's length in UTF-16 units, the key (UTF-16LE), the data.
+# Usage: tools/make_fuzz_seeds.sh OMBRAK10 [CORPUS_DIR]
 set -euo pipefail
 tool=$1
-out=${2:-fuzz/corpus/envelope_fuzz}
+corpus=${2:-fuzz/corpus}
+out=$corpus/envelope_fuzz
 mkdir -p "$out"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -16,8 +18,8 @@ header() {  # header SELECTOR KEY: the selector, the key's length and its UTF-16
     for ((i = 0; i < ${#key}; i++)); do printf '%s\0' "${key:i:1}"; done
 }
 
-ciphers=(tea blowfish des)
-for c in 0 1 2; do
+ciphers=(tea blowfish des gost twofish)
+for c in 0 1 2 3 4; do
     for key in k "secret key" "a longer key of thirty characters"; do
         for size in 0 5 100; do
             head -c "$size" /dev/urandom >"$tmp/plain"
@@ -27,6 +29,22 @@ for c in 0 1 2; do
             { header "$c" "$key"; cat "$tmp/raw"; } >"$out/$name"
             { header $((c | 0x40)) "$key"; cat "$tmp/b64"; } >"$out/$name.b64"
             { header $((c | 0x80)) "$key"; cat "$tmp/plain"; } >"$out/$name.plain"
+        done
+    done
+done
+
+# Serpent and RC4: selector bit 0 is Base64 input.
+for c in serpent rc4; do
+    out=$corpus/${c}_fuzz
+    mkdir -p "$out"
+    for key in k "secret key" "a longer key of thirty-two chars"; do
+        for size in 0 5 16 33 100; do
+            head -c "$size" /dev/urandom >"$tmp/plain"
+            name="$c-$(echo "$key" | tr ' ' _)-$size"
+            "$tool" encrypt --cipher $c --key "$key" -o "$tmp/raw" "$tmp/plain"
+            "$tool" encrypt --cipher $c --key "$key" --base64 -o "$tmp/b64" "$tmp/plain"
+            { header 0 "$key"; cat "$tmp/raw"; } >"$out/$name"
+            { header 1 "$key"; cat "$tmp/b64"; } >"$out/$name.b64"
         done
     done
 done
