@@ -73,3 +73,90 @@ void Blowfish_KeySchedule_Nettle(benchmark::State& state) {
 BENCHMARK(Blowfish_KeySchedule_Nettle);
 
 }  // namespace
+
+#include <nettle/arcfour.h>
+#include <nettle/serpent.h>
+#include <nettle/twofish.h>
+
+namespace {
+
+template <bool Decrypt>
+void NettleTwofish(benchmark::State& state) {
+    twofish_ctx ctx;
+    twofish_set_key(&ctx, 16, kKey16);
+    auto& b = buffer();
+    for (auto _ : state) {
+        std::uint8_t iv[16] = {};
+        if (Decrypt)
+            cbc_decrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(twofish_decrypt), 16, iv, kSize,
+                        b.data(), b.data());
+        else
+            cbc_encrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(twofish_encrypt), 16, iv, kSize,
+                        b.data(), b.data());
+        benchmark::ClobberMemory();
+    }
+    done(state);
+}
+BENCHMARK(NettleTwofish<false>)->Name("Twofish_CBC_Encrypt/Nettle");
+BENCHMARK(NettleTwofish<true>)->Name("Twofish_CBC_Decrypt/Nettle");
+
+template <bool Decrypt>
+void NettleSerpent(benchmark::State& state) {
+    serpent_ctx ctx;
+    std::uint8_t key[32] = {};
+    serpent_set_key(&ctx, 32, key);
+    auto& b = buffer();
+    for (auto _ : state) {
+        if (Decrypt)
+            serpent_decrypt(&ctx, kSize, b.data(), b.data());
+        else
+            serpent_encrypt(&ctx, kSize, b.data(), b.data());
+        benchmark::ClobberMemory();
+    }
+    done(state);
+}
+BENCHMARK(NettleSerpent<false>)->Name("Serpent_ECB_Encrypt/Nettle");
+BENCHMARK(NettleSerpent<true>)->Name("Serpent_ECB_Decrypt/Nettle");
+
+void NettleRc4(benchmark::State& state) {
+    arcfour_ctx ctx;
+    auto& b = buffer();
+    for (auto _ : state) {
+        arcfour_set_key(&ctx, 16, kKey16);
+        arcfour_crypt(&ctx, kSize, b.data(), b.data());
+        benchmark::ClobberMemory();
+    }
+    done(state);
+}
+BENCHMARK(NettleRc4)->Name("RC4/Nettle");
+
+void Twofish_KeySetup_Nettle(benchmark::State& state) {
+    twofish_ctx ctx;
+    std::uint8_t key[32] = {};
+    for (auto _ : state) {
+        twofish_set_key(&ctx, static_cast<std::size_t>(state.range(0)), key);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(Twofish_KeySetup_Nettle)->Arg(16)->Arg(24)->Arg(32);
+
+void Serpent_KeySetup_Nettle(benchmark::State& state) {
+    serpent_ctx ctx;
+    std::uint8_t key[32] = {};
+    for (auto _ : state) {
+        serpent_set_key(&ctx, 32, key);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(Serpent_KeySetup_Nettle);
+
+void RC4_KeySetup_Nettle(benchmark::State& state) {
+    arcfour_ctx ctx;
+    for (auto _ : state) {
+        arcfour_set_key(&ctx, 16, kKey16);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(RC4_KeySetup_Nettle);
+
+}  // namespace

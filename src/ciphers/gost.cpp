@@ -1,6 +1,6 @@
 // GOST kernel. The round function's four pair-table lookups, the shift into place and the
 // rotation by 11 are folded into four tables of words, so f is an addition, a digit correction
-// and four lookups. Decryption of independent blocks interleaves four of them to hide the
+// and four lookups. Decryption of independent blocks interleaves eight of them to hide the
 // lookups' latency.
 #include "ombrak/ciphers/gost.h"
 
@@ -44,15 +44,14 @@ static_assert(kT[0][0] == rotl(0xE6, 11));
 
 inline std::uint32_t f(std::uint32_t x, std::uint32_t k) noexcept {
     const std::uint32_t s = x + k;
-    // Digits by truncating division of s read as signed: for a negative s, digit k is byte k
-    // plus one (within the byte) when the bits below byte k are not all zero.
-    const std::uint32_t negative = static_cast<std::uint32_t>(static_cast<std::int32_t>(s) >> 31);
-    const std::uint32_t up = (static_cast<std::uint32_t>((s & 0xFF) != 0) << 8 |
-                              static_cast<std::uint32_t>((s & 0xFFFF) != 0) << 16 |
-                              static_cast<std::uint32_t>((s & 0xFFFFFF) != 0) << 24) &
-                             negative;
-    const std::uint32_t d = ((s & 0x7F7F7F7F) + up) ^ (s & 0x80808080);
-    return kT[0][d >> 24] ^ kT[1][(d >> 16) & 0xFF] ^ kT[2][(d >> 8) & 0xFF] ^ kT[3][d & 0xFF];
+    // Digit j of s read as signed, by truncating division: for a negative s, truncation toward
+    // zero is the division of s + 256^j - 1, whose byte j is the digit; a non-negative s's
+    // digits are its bytes. The biased sums come straight from s, so only the choice between
+    // them waits for its sign.
+    const std::uint32_t m = static_cast<std::uint32_t>(static_cast<std::int32_t>(s) >> 31);
+    const std::uint32_t d1 = s + (m >> 24), d2 = s + (m >> 16), d3 = s + (m >> 8);
+    return (kT[3][s & 0xFF] ^ kT[0][d3 >> 24]) ^
+           (kT[2][(d1 >> 8) & 0xFF] ^ kT[1][(d2 >> 16) & 0xFF]);
 }
 
 }  // namespace
@@ -139,7 +138,7 @@ inline void decrypt_n(const std::uint32_t* k, std::uint8_t* b) noexcept {
 
 void GostKernel::decrypt_ecb(std::uint8_t* data, std::size_t blocks) const noexcept {
     std::size_t i = 0;
-    for (; i + 4 <= blocks; i += 4) decrypt_n<4>(k_, data + 8 * i);
+    for (; i + 8 <= blocks; i += 8) decrypt_n<8>(k_, data + 8 * i);
     for (; i < blocks; ++i) decrypt_n<1>(k_, data + 8 * i);
 }
 

@@ -1,6 +1,8 @@
 // RC4 kernel.
 #include "ombrak/ciphers/rc4.h"
 
+#include <cstring>
+
 #include "ombrak/ciphers/block.h"
 
 namespace ombrak::ciphers {
@@ -37,15 +39,33 @@ Rc4Stream::~Rc4Stream() {
 void Rc4Stream::apply(std::uint8_t* data, std::size_t n) noexcept {
     std::uint32_t i = i_, j = j_;
     std::uint32_t* t = t_;
-    for (std::size_t k = 0; k < n; ++k) {
+    // t[i + 1] is read before this step's swap is stored, so the next step does not wait for
+    // the stores; the one case where the swap changes it (j = i + 1) is patched afterwards.
+    std::uint32_t a = t[(i + 1) & 0xFF];
+    auto next = [&]() -> std::uint32_t {
         i = (i + 1) & 0xFF;
-        const std::uint32_t a = t[i];
         j = (j + a) & 0xFF;
         const std::uint32_t b = t[j];
+        const std::uint32_t i2 = (i + 1) & 0xFF;
+        std::uint32_t following = t[i2];
         t[i] = b;
         t[j] = a;
-        data[k] ^= static_cast<std::uint8_t>(t[(a + b) & 0xFF]);
+        following = i2 == j ? a : following;
+        const std::uint32_t out = t[(a + b) & 0xFF];
+        a = following;
+        return out;
+    };
+    // Eight keystream bytes gathered into one word, XORed over the data with one load and
+    // one store.
+    for (; n >= 8; n -= 8, data += 8) {
+        std::uint64_t ks = 0;
+        for (int u = 0; u < 8; ++u) ks |= static_cast<std::uint64_t>(next()) << (8 * u);
+        std::uint64_t d;
+        std::memcpy(&d, data, 8);
+        d ^= ks;
+        std::memcpy(data, &d, 8);
     }
+    for (std::size_t k = 0; k < n; ++k) data[k] ^= static_cast<std::uint8_t>(next());
     i_ = i;
     j_ = j;
 }

@@ -39,21 +39,49 @@ std::int16_t rounded_percent(std::size_t x, std::size_t total) {
 }
 }  // namespace
 
+namespace {
+
+// Runs fn over [o, o + length) in chunks that fit a small buffer on the stack: the text is
+// converted, transformed and converted back a few kilobytes at a time, without a byte copy of
+// the whole text.
+constexpr std::size_t kChunk = 4096;
+template <class Fn>
+void in_chunks(std::size_t o, std::size_t length, Fn&& fn) {
+    for (std::size_t end = o + length; o < end;) {
+        const std::size_t m = std::min(kChunk, end - o);
+        fn(o, m);
+        o += m;
+    }
+}
+
+}  // namespace
+
 Text clsKvVeskEncDecSerpentA::EncryptString(Text& text, Text& key, bool& output_in_64) {
     CodePageScope code_page;
     Text result;
     swallow([&] {
         const std::size_t n = text.size(), total = n == 0 ? 16 : (n + 15) / 16 * 16;
-        Bytes bytes = ansi_from_text(text);
-        bytes.resize(total);
         set_key(key);
+        result.reserve(total);
+        std::uint8_t buffer[kChunk];
+        char16_t chars[kChunk];
         blocks(
-            total, [&](std::size_t o, std::size_t k) { kernel_.encrypt_ecb(bytes.data() + o, k); },
+            total,
+            [&](std::size_t o, std::size_t k) {
+                in_chunks(o, 16 * k, [&](std::size_t at, std::size_t m) {
+                    // The text's bytes, then the zero padding.
+                    const std::size_t have = at < n ? std::min(m, n - at) : 0;
+                    ansi_from_text(std::u16string_view(text).substr(at, have), buffer);
+                    std::memset(buffer + have, 0, m - have);
+                    kernel_.encrypt_ecb(buffer, m / 16);
+                    ansi_to_text(std::span(buffer, m), chars);
+                    result.append(chars, m);
+                });
+            },
             [&](std::size_t o) -> std::int16_t {
                 return o == total - 16 ? 100 : rounded_percent(o, total);
             });
-        result = ansi_to_text(bytes);
-        ciphers::wipe(bytes.data(), bytes.size());
+        ciphers::wipe(buffer, sizeof buffer);
     });
     if (output_in_64) swallow([&] { result = encode64(result); });
     return result;
@@ -64,29 +92,37 @@ Text clsKvVeskEncDecSerpentA::DecryptString(Text& text, Text& key, bool& is_text
     if (is_text_in_64) swallow([&] { text = decode64(text); });
     Text result;
     swallow([&] {
-        const Bytes in = ansi_from_text(text);
-        const std::size_t total = in.size(), whole = total / 16 * 16;
-        Bytes out = in;
+        const std::size_t total = text.size(), whole = total / 16 * 16;
         set_key(key);
+        result.reserve(total);
         // A last partial block is completed by the bytes of the ciphertext block before it
         // (zeros for the first), and only its own bytes are kept.
         std::uint8_t tail[16] = {};
         if (whole != total) {
-            if (whole) std::memcpy(tail, in.data() + whole - 16, 16);
-            std::memcpy(tail, in.data() + whole, total - whole);
+            if (whole) ansi_from_text(std::u16string_view(text).substr(whole - 16, 16), tail);
+            ansi_from_text(std::u16string_view(text).substr(whole), tail);
         }
+        std::uint8_t buffer[kChunk];
+        char16_t chars[kChunk];
         blocks(
             total,
             [&](std::size_t o, std::size_t k) {
                 const std::size_t full = std::min(k, (whole - std::min(o, whole)) / 16);
-                kernel_.decrypt_ecb(out.data() + o, full);
+                in_chunks(o, 16 * full, [&](std::size_t at, std::size_t m) {
+                    ansi_from_text(std::u16string_view(text).substr(at, m), buffer);
+                    kernel_.decrypt_ecb(buffer, m / 16);
+                    ansi_to_text(std::span(buffer, m), chars);
+                    result.append(chars, m);
+                });
                 if (full < k) {
                     kernel_.decrypt_ecb(tail, 1);
-                    std::memcpy(out.data() + whole, tail, total - whole);
+                    ansi_to_text(std::span(tail, total - whole), chars);
+                    result.append(chars, total - whole);
                 }
             },
             [&](std::size_t o) { return rounded_percent(o, total); });
-        result = ansi_to_text(out);
+        ciphers::wipe(buffer, sizeof buffer);
+        ciphers::wipe(tail, sizeof tail);
     });
     return result;
 }

@@ -186,34 +186,24 @@ struct Tables {
     }
 };
 
-// N blocks at once, their rounds interleaved.
-template <int N>
-inline void encrypt_n(const Tables& t, std::uint8_t* b) noexcept {
-    std::uint32_t r0[N], r1[N], r2[N], r3[N];
-    for (int i = 0; i < N; ++i) {
-        r0[i] = load_le32(b + 16 * i) ^ t.k[0];
-        r1[i] = load_le32(b + 16 * i + 4) ^ t.k[1];
-        r2[i] = load_le32(b + 16 * i + 8) ^ t.k[2];
-        r3[i] = load_le32(b + 16 * i + 12) ^ t.k[3];
-    }
+// One block's words through the 16 rounds, in registers.
+inline void encrypt_words(const Tables& t, std::uint32_t& w0, std::uint32_t& w1, std::uint32_t& w2,
+                          std::uint32_t& w3) noexcept {
+    std::uint32_t r0 = w0 ^ t.k[0], r1 = w1 ^ t.k[1], r2 = w2 ^ t.k[2], r3 = w3 ^ t.k[3];
     for (int r = 0; r < 16; r += 2) {
         const std::uint32_t* k = t.k + 8 + 2 * r;
-        for (int i = 0; i < N; ++i) {
-            std::uint32_t t0 = t.g0(r0[i]), t1 = t.g1(r1[i]);
-            r2[i] = rotr(r2[i] ^ (t0 + t1 + k[0]), 1);
-            r3[i] = rotl(r3[i], 1) ^ (t0 + 2 * t1 + k[1]);
-            t0 = t.g0(r2[i]);
-            t1 = t.g1(r3[i]);
-            r0[i] = rotr(r0[i] ^ (t0 + t1 + k[2]), 1);
-            r1[i] = rotl(r1[i], 1) ^ (t0 + 2 * t1 + k[3]);
-        }
+        std::uint32_t t0 = t.g0(r0), t1 = t.g1(r1);
+        r2 = rotr(r2 ^ (t0 + t1 + k[0]), 1);
+        r3 = rotl(r3, 1) ^ (t0 + 2 * t1 + k[1]);
+        t0 = t.g0(r2);
+        t1 = t.g1(r3);
+        r0 = rotr(r0 ^ (t0 + t1 + k[2]), 1);
+        r1 = rotl(r1, 1) ^ (t0 + 2 * t1 + k[3]);
     }
-    for (int i = 0; i < N; ++i) {
-        store_le32(b + 16 * i, r2[i] ^ t.k[4]);
-        store_le32(b + 16 * i + 4, r3[i] ^ t.k[5]);
-        store_le32(b + 16 * i + 8, r0[i] ^ t.k[6]);
-        store_le32(b + 16 * i + 12, r1[i] ^ t.k[7]);
-    }
+    w0 = r2 ^ t.k[4];
+    w1 = r3 ^ t.k[5];
+    w2 = r0 ^ t.k[6];
+    w3 = r1 ^ t.k[7];
 }
 
 template <int N>
@@ -248,7 +238,13 @@ inline void decrypt_n(const Tables& t, std::uint8_t* b) noexcept {
 }  // namespace
 
 void TwofishKernel::encrypt_block(std::uint8_t* b) const noexcept {
-    encrypt_n<1>(Tables{s_, k_}, b);
+    std::uint32_t w0 = load_le32(b), w1 = load_le32(b + 4), w2 = load_le32(b + 8),
+                  w3 = load_le32(b + 12);
+    encrypt_words(Tables{s_, k_}, w0, w1, w2, w3);
+    store_le32(b, w0);
+    store_le32(b + 4, w1);
+    store_le32(b + 8, w2);
+    store_le32(b + 12, w3);
 }
 
 void TwofishKernel::decrypt_block(std::uint8_t* b) const noexcept {
@@ -264,14 +260,25 @@ void TwofishKernel::decrypt_ecb(std::uint8_t* data, std::size_t blocks) const no
 
 void TwofishKernel::cbc_encrypt(std::uint8_t* data, std::size_t blocks,
                                 std::uint8_t* chain) const noexcept {
+    // The chaining words stay in registers from block to block.
     const Tables t{s_, k_};
-    std::uint8_t* prev = chain;
+    std::uint32_t c0 = load_le32(chain), c1 = load_le32(chain + 4), c2 = load_le32(chain + 8),
+                  c3 = load_le32(chain + 12);
     for (std::size_t i = 0; i < blocks; ++i, data += 16) {
-        for (int j = 0; j < 16; ++j) data[j] ^= prev[j];
-        encrypt_n<1>(t, data);
-        prev = data;
+        c0 ^= load_le32(data);
+        c1 ^= load_le32(data + 4);
+        c2 ^= load_le32(data + 8);
+        c3 ^= load_le32(data + 12);
+        encrypt_words(t, c0, c1, c2, c3);
+        store_le32(data, c0);
+        store_le32(data + 4, c1);
+        store_le32(data + 8, c2);
+        store_le32(data + 12, c3);
     }
-    if (blocks) std::memcpy(chain, prev, 16);
+    store_le32(chain, c0);
+    store_le32(chain + 4, c1);
+    store_le32(chain + 8, c2);
+    store_le32(chain + 12, c3);
 }
 
 void TwofishKernel::cbc_decrypt(std::uint8_t* data, std::size_t blocks,

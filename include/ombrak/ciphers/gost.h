@@ -28,7 +28,7 @@ class GostKernel {
     void decrypt(std::uint32_t& l, std::uint32_t& r) const noexcept;
     void encrypt_block(std::uint8_t* b) const noexcept;
     void decrypt_block(std::uint8_t* b) const noexcept;
-    /// Decrypts independent blocks in place, four interleaved at a time.
+    /// Decrypts independent blocks in place, eight interleaved at a time.
     void decrypt_ecb(std::uint8_t* data, std::size_t blocks) const noexcept;
     void cbc_encrypt(std::uint8_t* data, std::size_t blocks, std::uint8_t* chain) const noexcept;
     void cbc_decrypt(std::uint8_t* data, std::size_t blocks, std::uint8_t* chain) const noexcept;

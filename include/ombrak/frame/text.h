@@ -54,6 +54,9 @@ char16_t ansi_char(std::uint8_t b) noexcept;
 Bytes ansi_from_text(std::u16string_view t);
 /// ANSI conversion, bytes to text: one code unit per byte.
 Text ansi_to_text(std::span<const std::uint8_t> b);
+/// The same conversions into a caller's buffer of t.size() bytes or b.size() characters.
+void ansi_from_text(std::u16string_view t, std::uint8_t* out) noexcept;
+void ansi_to_text(std::span<const std::uint8_t> b, char16_t* out) noexcept;
 
 /// Accumulates an operation's output text as ANSI bytes, so a character outside the code page
 /// comes back as '?'. The buffer grows by 1024 bytes at a time.
