@@ -202,10 +202,14 @@ BENCHMARK(BotanRc4)->Name("RC4/Botan");
 
 // ---- OpenSSL (legacy provider) ------------------------------------------------------------
 
-void OpenSSLRc4(benchmark::State& state) {
+void load_legacy_provider() {
     static bool loaded =
         OSSL_PROVIDER_load(nullptr, "legacy") && OSSL_PROVIDER_load(nullptr, "default");
     (void)loaded;
+}
+
+void OpenSSLRc4(benchmark::State& state) {
+    load_legacy_provider();
     EVP_CIPHER* cipher = EVP_CIPHER_fetch(nullptr, "RC4", nullptr);
     if (!cipher) {
         state.SkipWithError("RC4 not available");
@@ -336,6 +340,7 @@ void RC4_KeySetup_Botan(benchmark::State& state) {
 BENCHMARK(RC4_KeySetup_Botan);
 
 void RC4_KeySetup_OpenSSL(benchmark::State& state) {
+    load_legacy_provider();
     EVP_CIPHER* cipher = EVP_CIPHER_fetch(nullptr, "RC4", nullptr);
     if (!cipher) {
         state.SkipWithError("RC4 not available");

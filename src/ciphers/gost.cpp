@@ -5,6 +5,8 @@
 #include "ombrak/ciphers/gost.h"
 
 #include <array>
+#include <bit>
+#include <cstring>
 
 #include "ombrak/ciphers/block.h"
 
@@ -61,9 +63,8 @@ GostKernel::~GostKernel() {
 }
 
 void GostKernel::set_key(const std::uint8_t key[32]) noexcept {
-    for (int j = 0; j < 8; ++j)
-        k_[j] = key[4 * j] | key[4 * j + 1] << 8 | key[4 * j + 2] << 16 |
-                static_cast<std::uint32_t>(key[4 * j + 3]) << 24;
+    static_assert(std::endian::native == std::endian::little, "key words are little-endian");
+    std::memcpy(k_, key, sizeof k_);
 }
 
 std::uint32_t GostKernel::round_function(std::uint32_t x, std::uint32_t k) noexcept {

@@ -101,27 +101,54 @@ constexpr std::uint8_t byte(std::uint32_t v, int i) {
     return static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-// The key layers of h for byte position i (0..3) with k key words, before the final q and the
-// MDS column: the byte that enters MDS column i.
-inline std::uint8_t chain(int i, std::uint8_t y, const std::uint32_t* l, int k) noexcept {
-    // Per position: which q each layer applies (k = 4 layer, k = 3 layer, the two k >= 2 layers).
-    static constexpr bool kUseQ1[4][4] = {
-        {true, true, false, false},
-        {false, true, true, false},
-        {false, false, false, true},
-        {true, false, true, true},
-    };
-    auto qq = [](bool one, std::uint8_t v) { return one ? kQ1[v] : kQ0[v]; };
-    if (k == 4) y = qq(kUseQ1[i][0], y) ^ byte(l[3], i);
-    if (k >= 3) y = qq(kUseQ1[i][1], y) ^ byte(l[2], i);
-    if (k >= 2) y = qq(kUseQ1[i][2], y) ^ byte(l[1], i);
-    return qq(kUseQ1[i][3], y) ^ byte(l[0], i);
+// Which q each layer of h applies at each byte position: the k = 4 layer, the k = 3 layer, and
+// the two layers every key has (true: q1).
+constexpr bool kUseQ1[4][4] = {
+    {true, true, false, false},
+    {false, true, true, false},
+    {false, false, false, true},
+    {true, false, true, true},
+};
+
+template <bool One>
+constexpr std::uint8_t qq(std::uint8_t v) {
+    return One ? kQ1[v] : kQ0[v];
 }
 
-inline std::uint32_t h(std::uint32_t x, const std::uint32_t* l, int k) noexcept {
-    return kMds[0][chain(0, byte(x, 0), l, k)] ^ kMds[1][chain(1, byte(x, 1), l, k)] ^
-           kMds[2][chain(2, byte(x, 2), l, k)] ^ kMds[3][chain(3, byte(x, 3), l, k)];
+// The key layers of h at byte position I with K key words, before the final q and the MDS
+// column: the byte that enters MDS column I. `l` holds byte I of each key word.
+template <int I, int K>
+inline std::uint8_t chain(std::uint8_t y, const std::uint8_t* l) noexcept {
+    if constexpr (K == 4) y = qq<kUseQ1[I][0]>(y) ^ l[3];
+    if constexpr (K >= 3) y = qq<kUseQ1[I][1]>(y) ^ l[2];
+    if constexpr (K >= 2) y = qq<kUseQ1[I][2]>(y) ^ l[1];
+    return qq<kUseQ1[I][3]>(y) ^ l[0];
 }
+
+// Byte i of each of the K words.
+template <int I, int K>
+inline void bytes_at(const std::uint32_t* words, std::uint8_t* out) noexcept {
+    for (int w = 0; w < K; ++w) out[w] = byte(words[w], I);
+}
+
+template <int K>
+inline std::uint32_t h(std::uint8_t x, const std::uint8_t (&l)[4][4]) noexcept {
+    // x in every byte, as the subkeys use it.
+    return kMds[0][chain<0, K>(x, l[0])] ^ kMds[1][chain<1, K>(x, l[1])] ^
+           kMds[2][chain<2, K>(x, l[2])] ^ kMds[3][chain<3, K>(x, l[3])];
+}
+
+// The products of the Reed-Solomon matrix's entries with every byte.
+using RsTable = std::array<std::array<std::array<std::uint8_t, 256>, 8>, 4>;
+constexpr RsTable make_rs_table() {
+    RsTable t{};
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 8; ++c)
+            for (int v = 0; v < 256; ++v)
+                t[r][c][v] = rs_mul(kRs[r][c], static_cast<std::uint8_t>(v));
+    return t;
+}
+constexpr RsTable kRsTable = make_rs_table();
 
 inline std::uint32_t load_le32(const std::uint8_t* p) noexcept {
     std::uint32_t v;
@@ -143,32 +170,69 @@ TwofishKernel::~TwofishKernel() {
     wipe(s_, sizeof s_);
 }
 
-void TwofishKernel::set_key(const std::uint8_t* key, std::size_t length) noexcept {
-    const int k = static_cast<int>(length / 8);
+namespace {
+
+template <int K>
+void schedule(const std::uint8_t* key, std::uint32_t* subkeys,
+              std::uint32_t (*table)[256]) noexcept {
     std::uint32_t me[4] = {}, mo[4] = {}, s[4] = {};
-    for (int i = 0; i < k; ++i) {
+    for (int i = 0; i < K; ++i) {
         me[i] = load_le32(key + 8 * i);
         mo[i] = load_le32(key + 8 * i + 4);
         std::uint32_t word = 0;
         for (int r = 0; r < 4; ++r) {
             std::uint8_t v = 0;
-            for (int c = 0; c < 8; ++c) v ^= rs_mul(kRs[r][c], key[8 * i + c]);
+            for (int c = 0; c < 8; ++c) v ^= kRsTable[r][c][key[8 * i + c]];
             word |= static_cast<std::uint32_t>(v) << (8 * r);
         }
-        s[k - 1 - i] = word;
+        s[K - 1 - i] = word;
     }
+    // The key words' bytes by position: [position][word].
+    std::uint8_t e[4][4], o[4][4], sb[4][4];
+    bytes_at<0, K>(me, e[0]), bytes_at<1, K>(me, e[1]), bytes_at<2, K>(me, e[2]),
+        bytes_at<3, K>(me, e[3]);
+    bytes_at<0, K>(mo, o[0]), bytes_at<1, K>(mo, o[1]), bytes_at<2, K>(mo, o[2]),
+        bytes_at<3, K>(mo, o[3]);
+    bytes_at<0, K>(s, sb[0]), bytes_at<1, K>(s, sb[1]), bytes_at<2, K>(s, sb[2]),
+        bytes_at<3, K>(s, sb[3]);
     for (int i = 0; i < 20; ++i) {
-        const std::uint32_t a = h(0x01010101u * (2 * i), me, k);
-        const std::uint32_t b = rotl(h(0x01010101u * (2 * i + 1), mo, k), 8);
-        k_[2 * i] = a + b;
-        k_[2 * i + 1] = rotl(a + 2 * b, 9);
+        const std::uint32_t a = h<K>(static_cast<std::uint8_t>(2 * i), e);
+        const std::uint32_t b = rotl(h<K>(static_cast<std::uint8_t>(2 * i + 1), o), 8);
+        subkeys[2 * i] = a + b;
+        subkeys[2 * i + 1] = rotl(a + 2 * b, 9);
     }
-    for (int i = 0; i < 4; ++i)
-        for (int x = 0; x < 256; ++x)
-            s_[i][x] = kMds[i][chain(i, static_cast<std::uint8_t>(x), s, k)];
+    for (int x = 0; x < 256; ++x) {
+        const auto v = static_cast<std::uint8_t>(x);
+        table[0][x] = kMds[0][chain<0, K>(v, sb[0])];
+        table[1][x] = kMds[1][chain<1, K>(v, sb[1])];
+        table[2][x] = kMds[2][chain<2, K>(v, sb[2])];
+        table[3][x] = kMds[3][chain<3, K>(v, sb[3])];
+    }
     wipe(me, sizeof me);
     wipe(mo, sizeof mo);
     wipe(s, sizeof s);
+    wipe(e, sizeof e);
+    wipe(o, sizeof o);
+    wipe(sb, sizeof sb);
+}
+
+}  // namespace
+
+void TwofishKernel::set_key(const std::uint8_t* key, std::size_t length) noexcept {
+    switch (length / 8) {
+        case 1:
+            schedule<1>(key, k_, s_);
+            break;
+        case 2:
+            schedule<2>(key, k_, s_);
+            break;
+        case 3:
+            schedule<3>(key, k_, s_);
+            break;
+        default:
+            schedule<4>(key, k_, s_);
+            break;
+    }
     keyed_ = true;
 }
 
