@@ -45,14 +45,14 @@ bench: deps
 	@$(BENCH_BUILD)/bench/ombrak10_bench $(BENCH_ARGS)
 
 # The tool as a whole process against openssl enc and coreutils base64 (MIB-sized file, RUNS
-# runs each): wall time and peak memory, with ratios.
+# runs each; ONLY: a pattern picking rows, e.g. ONLY=RC4): wall time and peak memory, with ratios.
 MIB  ?= 256
 RUNS ?= 5
 bench-tool: deps
 	@scripts/deps.sh bench
 	@cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DOMBRAK10_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target ombrak10_cli
-	@bench/whole_process.sh $(BENCH_BUILD)/cli/ombrak10 $(MIB) $(RUNS)
+	@bench/whole_process.sh $(BENCH_BUILD)/cli/ombrak10 $(MIB) $(RUNS) "$(ONLY)"
 
 # Each fuzz target runs FUZZ_SECONDS under ASan+UBSan, with the library instrumented for
 # coverage; prints executions and coverage per target. Findings go to $(FUZZ_BUILD)/findings.

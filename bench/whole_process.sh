@@ -3,11 +3,13 @@
 # same run: wall time (hyperfine, median of RUNS runs after a warm-up) and peak resident memory
 # (GNU time, median of RUNS runs). Prints each pair and the ratio ours / theirs (below 1: ours
 # is faster or smaller).
-# Usage: whole_process.sh [OMBRAK10] [MIB] [RUNS]
+# Usage: whole_process.sh [OMBRAK10] [MIB] [RUNS] [ONLY]   (ONLY: a pattern; only rows whose
+# name matches run)
 set -euo pipefail
 tool=$(realpath "${1:-build-bench/cli/ombrak10}")
 mib=${2:-256}
 runs=${3:-5}
+only=${4:-}
 work=$(mktemp -d "${TMPDIR:-/tmp}/ombrak10-whole-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -37,6 +39,7 @@ peak() {  # peak COMMAND: median peak resident set in MiB
 }
 
 row() {  # row NAME OURS THEIRS
+    [[ -n $only && ! $1 =~ $only ]] && return
     local ow tw om tm
     ow=$(wall "$2") tw=$(wall "$3") om=$(peak "$2") tm=$(peak "$3")
     printf '%-28s wall %7.3f s vs %7.3f s  ratio %.2f   peak %6.1f MiB vs %6.1f MiB\n' \
@@ -63,6 +66,25 @@ row "DES encrypt --base64" "$tool encrypt --cipher des --key k --base64 -o out p
 "$tool" encrypt --cipher des --key k --base64 -o sealed.b64 plain
 row "DES decrypt --base64" "$tool decrypt --cipher des --key k --base64 -o out sealed.b64" \
     "openssl enc -d -des-cbc -provider legacy -provider default -nopad -K $des_key -iv 0000000000000000 -a -in sealed.ossl.b64 -out out"
+echo "--- RC4 against openssl enc -rc4 (16-byte key)"
+rc4_key=kkkkkkkkkkkkkkkk
+row "RC4 encrypt" "$tool encrypt --cipher rc4 --key $rc4_key -o out plain" \
+    "openssl enc -rc4 -provider legacy -provider default -K $(printf %s $rc4_key | od -An -tx1 | tr -d ' \n') -in plain -out out"
+echo "--- no peer tool has these; ours alone (memory must stay bounded)"
+solo() {  # solo NAME COMMAND
+    [[ -n $only && ! $1 =~ $only ]] && return
+    printf '%-28s wall %7.3f s   peak %6.1f MiB\n' "$1" "$(wall "$2")" "$(peak "$2")"
+}
+"$tool" encrypt --cipher gost --key k -o sealed.gost plain
+"$tool" encrypt --cipher twofish --key k -o sealed.twofish plain
+"$tool" encrypt --cipher serpent --key k -o sealed.serpent plain
+solo "GOST encrypt" "$tool encrypt --cipher gost --key k -o out plain"
+solo "GOST decrypt" "$tool decrypt --cipher gost --key k -o out sealed.gost"
+solo "Twofish encrypt" "$tool encrypt --cipher twofish --key k -o out plain"
+solo "Twofish decrypt" "$tool decrypt --cipher twofish --key k -o out sealed.twofish"
+solo "Serpent encrypt" "$tool encrypt --cipher serpent --key k -o out plain"
+solo "Serpent decrypt" "$tool decrypt --cipher serpent --key k -o out sealed.serpent"
+solo "Serpent encrypt --base64" "$tool encrypt --cipher serpent --key k --base64 -o out plain"
 echo "--- ours vs coreutils base64, both to a file"
 row "base64" "$tool base64 plain >out" "base64 plain >out"
 row "base64 -d" "$tool base64 -d plain.b64 >out" "base64 -d plain.b64 >out"

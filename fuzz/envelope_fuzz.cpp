@@ -14,6 +14,7 @@
 #include <iterator>
 #include <type_traits>
 
+#include "keyed_input.h"
 #include "ombrak/ciphers/classes.h"
 #include "ombrak/frame/components.h"
 #include "ombrak/frame/files.h"
@@ -141,13 +142,11 @@ void property(const char* progid, const Bytes& data, const Text& key, bool keyle
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 2) return 0;
-    const std::uint8_t selector = data[0];
-    std::size_t units = std::min<std::size_t>(data[1], (size - 2) / 2);
-    Text key(units, u'\0');
-    for (std::size_t i = 0; i < units; ++i)
-        key[i] = static_cast<char16_t>(data[2 + 2 * i] | data[3 + 2 * i] << 8);
-    const Bytes rest(data + 2 + 2 * units, data + size);
+    const auto input = fuzz::keyed_input(data, size);
+    if (!input) return 0;
+    const Text& key = input->key;
+    const Bytes& rest = input->data;
+    const std::uint8_t selector = input->selector;
     const bool base64 = selector & 0x40, by_name = selector & 0x80;
 
     static const char* const kProgIds[] = {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "keyed_input.h"
 #include "ombrak/ciphers/classes.h"
 #include "ombrak/encoding/base64_class.h"
 #include "ombrak/frame/files.h"
@@ -46,13 +47,11 @@ struct Collect final : files::Sink {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 2) return 0;
-    const bool base64 = data[0] & 1;
-    const std::size_t units = std::min<std::size_t>(data[1], (size - 2) / 2);
-    Text key(units, u'\0');
-    for (std::size_t i = 0; i < units; ++i)
-        key[i] = static_cast<char16_t>(data[2 + 2 * i] | data[3 + 2 * i] << 8);
-    const Bytes rest(data + 2 + 2 * units, data + size);
+    const auto input = fuzz::keyed_input(data, size);
+    if (!input) return 0;
+    const Text& key = input->key;
+    const Bytes& rest = input->data;
+    const bool base64 = input->selector & 1;
 
     clsKvVeskEncDecSerpentA c;
     Text text = ansi_to_text(rest), k = key;

@@ -73,44 +73,23 @@ void clsKvVeskEncDecRC4A::crypt_stream(files::Input& in, std::uint64_t total, bo
     if (steps.percent != 100) notify_done();
 }
 
-namespace {
-
-// The file operations' shape: the two early returns, then every failure means false with the
-// destination untouched.
-template <class Run>
-bool file_operation(Text& in_file, Text& out_file, bool overwrite, Run&& run) {
-    CodePageScope code_page;
-    const std::string in = native_path(in_file), out = native_path(out_file);
-    if (!file_operation_allowed(in, out, overwrite)) return false;
-    bool written = false;
-    swallow([&] {
-        auto input = files::Input::open(in);
-        if (!input) raise_runtime(RuntimeError::FileAccess);
-        files::ReplacingFile output(out);
-        run(*input, output);
-        output.commit();
-        written = true;
-    });
-    return written;
-}
-
-}  // namespace
-
 bool clsKvVeskEncDecRC4A::EncryptFile(Text& in_file, Text& out_file, bool& overwrite, Text& key,
                                       bool& output_in_64) {
     return file_operation(in_file, out_file, overwrite, [&](files::Input& in, files::Sink& out) {
-        if (!key.empty()) Key(key);
-        crypt_stream(in, *in.size(), false, out, output_in_64);
-    });
+               if (!key.empty()) Key(key);
+               crypt_stream(in, *in.size(), false, out, output_in_64);
+               return true;
+           }) == FileOutcome::Written;
 }
 
 bool clsKvVeskEncDecRC4A::DecryptFile(Text& in_file, Text& out_file, bool& overwrite, Text& key,
                                       bool& is_file_in_64) {
     return file_operation(in_file, out_file, overwrite, [&](files::Input& in, files::Sink& out) {
-        const std::uint64_t total = envelope_length(in, is_file_in_64);
-        if (!key.empty()) Key(key);
-        crypt_stream(in, total, is_file_in_64, out, false);
-    });
+               const std::uint64_t total = envelope_length(in, is_file_in_64);
+               if (!key.empty()) Key(key);
+               crypt_stream(in, total, is_file_in_64, out, false);
+               return true;
+           }) == FileOutcome::Written;
 }
 
 const ClassInfo& clsKvVeskEncDecRC4A::info() {

@@ -126,7 +126,7 @@ TEST(Twofish, KeyClassSelection) {
 TEST(Twofish, MinKeyLengthByName) {
     ZeroRandomScope zero;
     clsKvVeskEncDec2FishA a, b;
-    Variant min(std::int32_t{128}), key(Text(u"abc")), none(Text());
+    Variant min(std::int32_t{128}), key(Text(u"abc"));
     ArgRef both[] = {{&min, false}, {&key, false}};
     a.invoke("Key", MemberKind::Let, both);
     b.Key(128, u"abc");

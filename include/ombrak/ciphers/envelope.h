@@ -82,6 +82,30 @@ inline bool file_operation_allowed(const std::string& in, const std::string& out
     return files::file_length_readable(in) && (overwrite || !files::file_length_readable(out));
 }
 
+/// How a file operation ended.
+enum class FileOutcome { Refused, Failed, Written };
+
+/// The shape of the file operations that return false on failure: the two early returns (no
+/// input, or an output not to overwrite: Refused, nothing touched), then run(input, output)
+/// streams into a replacement of the output, committed only when run returns true. Every
+/// failure inside is swallowed (Failed) and leaves the destination as it was.
+template <class Run>
+FileOutcome file_operation(const Text& in_file, const Text& out_file, bool overwrite, Run&& run) {
+    CodePageScope code_page;
+    const std::string in = native_path(in_file), out = native_path(out_file);
+    if (!file_operation_allowed(in, out, overwrite)) return FileOutcome::Refused;
+    bool written = false;
+    swallow([&] {
+        auto input = files::Input::open(in);
+        if (!input) raise_runtime(RuntimeError::FileAccess);
+        files::ReplacingFile output(out);
+        if (!run(*input, output)) return;
+        output.commit();
+        written = true;
+    });
+    return written ? FileOutcome::Written : FileOutcome::Failed;
+}
+
 /// The envelope itself, for callers that need more than the host operations tell (the tool
 /// streams files through it and reports why a decryption failed).
 class EnvelopeCipher {
@@ -199,23 +223,15 @@ class Envelope : public ProgressObject<std::int32_t>,
 
     bool DecryptFile(Text& in_file, Text& out_file, bool& overwrite, Text& key,
                      bool& is_file_in_64) {
-        CodePageScope code_page;
-        const std::string in = native_path(in_file), out = native_path(out_file);
-        if (!file_operation_allowed(in, out, overwrite)) return false;
-        bool written = false;
-        swallow([&] {
-            auto input = files::Input::open(in);
-            if (!input) raise_runtime(RuntimeError::FileAccess);
-            const std::uint64_t total = envelope_length(*input, is_file_in_64);
-            if (!key.empty()) self().Key(key);
-            files::ReplacingFile output(out);
-            // Nothing is written unless the envelope decrypted and passed its size check.
-            if (decrypt_stream(*input, total, is_file_in_64, output) != DecryptStatus::Ok) return;
-            output.commit();
-            written = true;
-        });
-        clear_arguments(key, in_file, out_file);
-        return written;
+        const FileOutcome outcome = file_operation(
+            in_file, out_file, overwrite, [&](files::Input& input, files::Sink& output) {
+                const std::uint64_t total = envelope_length(input, is_file_in_64);
+                if (!key.empty()) self().Key(key);
+                // Nothing is written unless the envelope decrypted and passed its size check.
+                return decrypt_stream(input, total, is_file_in_64, output) == DecryptStatus::Ok;
+            });
+        if (outcome != FileOutcome::Refused) clear_arguments(key, in_file, out_file);
+        return outcome == FileOutcome::Written;
     }
 
     /// The envelope's decryption, with how it ended (DecryptByte discards the status).
