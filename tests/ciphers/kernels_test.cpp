@@ -227,6 +227,21 @@ TEST(Kernels, Rc4KnownKeystreams) {
         stream.apply(data.data() + 3, data.size() - 3);
         EXPECT_EQ(data, test::from_hex(c[2])) << c[0];
     }
+    // RFC 6229, 40-bit key 0102030405: keystream bytes 0 to 31; and the 128-bit key
+    // 0102...10 at offset 4096 (as OpenSSL's RC4 gives it).
+    const std::uint8_t k40[] = {1, 2, 3, 4, 5};
+    Rc4Key key;
+    key.schedule(k40, 5);
+    Bytes zeros(32, 0);
+    Rc4Stream(key).apply(zeros.data(), zeros.size());
+    EXPECT_EQ(zeros, test::from_hex("b2396305f03dc027ccc3524a0a1118a8"
+                                    "6982944f18fc82d589c403a47a0d0919"));
+    std::uint8_t k128[16];
+    for (int i = 0; i < 16; ++i) k128[i] = static_cast<std::uint8_t>(i + 1);
+    key.schedule(k128, 16);
+    Bytes far(4112, 0);
+    Rc4Stream(key).apply(far.data(), far.size());
+    EXPECT_EQ(Bytes(far.end() - 16, far.end()), test::from_hex("a36a4c301ae8ac13610ccbc12256cacc"));
 }
 
 }  // namespace
