@@ -118,11 +118,27 @@ void SerpentKernel::set_key(const std::uint8_t key[32]) noexcept {
     // w[0..7] are the prekey words w-8..w-1: w-8 is the last 4-byte group of the key.
     std::uint32_t w[140];
     for (int m = 0; m < 8; ++m) w[m] = load_le32(key + 28 - 4 * m);
-    for (int i = 0; i < 132; ++i) {
-        const std::uint32_t v =
-            w[i] ^ w[i + 3] ^ w[i + 5] ^ w[i + 7] ^ 0x9E3779B9u ^ static_cast<std::uint32_t>(i);
-        w[i + 8] = v << 11 | v >> 21;
+    // The last eight words stay in registers (r[m] holds the word at an index = m mod 8), and
+    // everything but the word before is XORed first: the chain from word to word is one XOR
+    // and one rotation, with no store and reload on it.
+    std::uint32_t r[8];
+    for (int m = 0; m < 8; ++m) r[m] = w[m];
+    auto step = [&](int i, int m) {
+        std::uint32_t rest =
+            r[m] ^ r[(m + 3) & 7] ^ r[(m + 5) & 7] ^ (0x9E3779B9u ^ static_cast<std::uint32_t>(i));
+        // Keeps the compiler from reassociating the XORs, which would put the word before
+        // first and lengthen the chain to five XORs.
+        asm("" : "+r"(rest));
+        const std::uint32_t v = rest ^ r[(m + 7) & 7];
+        r[m] = v << 11 | v >> 21;
+        w[i + 8] = r[m];
+    };
+    int i = 0;
+    for (; i + 8 <= 132; i += 8) {
+        step(i, 0), step(i + 1, 1), step(i + 2, 2), step(i + 3, 3);
+        step(i + 4, 4), step(i + 5, 5), step(i + 6, 6), step(i + 7, 7);
     }
+    step(i, 0), step(i + 1, 1), step(i + 2, 2), step(i + 3, 3);  // 132 = 16 * 8 + 4
     // Subkey j through S-box (3 - j) mod 8.
     for (int j = 0; j < 33; ++j) {
         std::uint32_t* in = w + 8 + 4 * j;
