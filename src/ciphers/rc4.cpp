@@ -37,21 +37,22 @@ Rc4Stream::~Rc4Stream() {
 }
 
 void Rc4Stream::apply(std::uint8_t* data, std::size_t n) noexcept {
-    std::uint32_t i = i_, j = j_;
+    std::uint8_t i = static_cast<std::uint8_t>(i_), j = static_cast<std::uint8_t>(j_);
     std::uint32_t* t = t_;
     // t[i + 1] is read before this step's swap is stored, so the next step does not wait for
     // the stores; the one case where the swap changes it (j = i + 1) is patched afterwards.
-    std::uint32_t a = t[(i + 1) & 0xFF];
+    // Indices are bytes, so they wrap without a mask.
+    std::uint32_t a = t[static_cast<std::uint8_t>(i + 1)];
     auto next = [&]() -> std::uint32_t {
-        i = (i + 1) & 0xFF;
-        j = (j + a) & 0xFF;
+        ++i;
+        j = static_cast<std::uint8_t>(j + a);
         const std::uint32_t b = t[j];
-        const std::uint32_t i2 = (i + 1) & 0xFF;
+        const std::uint8_t i2 = static_cast<std::uint8_t>(i + 1);
         std::uint32_t following = t[i2];
         t[i] = b;
         t[j] = a;
         following = i2 == j ? a : following;
-        const std::uint32_t out = t[(a + b) & 0xFF];
+        const std::uint32_t out = t[static_cast<std::uint8_t>(a + b)];
         a = following;
         return out;
     };
