@@ -1,0 +1,122 @@
+// MD5 (RFC 1321), SHA-1 and SHA-256 (FIPS 180-4), incremental: update with any pieces, then
+// final. SHA-1 and SHA-256 use the CPU's SHA instructions when it has them (chosen at run time).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace ombrak::digests {
+
+/// The shared buffering of 64-byte-block hashes. Algo provides the state type, the initial
+/// state, compress(state, blocks, n), the byte order of the length field and the digest.
+template <class Algo>
+class BlockHash {
+  public:
+    static constexpr std::size_t kDigestSize = Algo::kDigestSize;
+    using Digest = std::array<std::uint8_t, kDigestSize>;
+
+    BlockHash() noexcept { reset(); }
+
+    void reset() noexcept {
+        state_ = Algo::initial();
+        length_ = 0;
+        used_ = 0;
+    }
+
+    void update(std::span<const std::uint8_t> data) noexcept {
+        const std::uint8_t* p = data.data();
+        std::size_t n = data.size();
+        length_ += n;
+        if (used_) {
+            const std::size_t take = n < 64 - used_ ? n : 64 - used_;
+            for (std::size_t i = 0; i < take; ++i) buffer_[used_ + i] = p[i];
+            used_ += take;
+            p += take;
+            n -= take;
+            if (used_ < 64) return;
+            Algo::compress(state_, buffer_.data(), 1);
+            used_ = 0;
+        }
+        if (n >= 64) {
+            Algo::compress(state_, p, n / 64);
+            p += n / 64 * 64;
+            n %= 64;
+        }
+        for (std::size_t i = 0; i < n; ++i) buffer_[i] = p[i];
+        used_ = n;
+    }
+
+    /// The digest; the object starts over afterwards.
+    Digest final() noexcept {
+        // One 0x80 byte, zeros to 56 mod 64, the length in bits as 64 bits (the full count).
+        const std::uint64_t bits = length_ * 8;
+        std::uint8_t pad[72] = {0x80};
+        const std::size_t zeros = (used_ < 56 ? 56 - used_ : 120 - used_);
+        for (int i = 0; i < 8; ++i)
+            pad[zeros + i] = static_cast<std::uint8_t>(Algo::kLengthBigEndian ? bits >> (56 - 8 * i)
+                                                                              : bits >> (8 * i));
+        update(std::span(pad, zeros + 8));
+        Digest d = Algo::digest(state_);
+        reset();
+        return d;
+    }
+
+    /// The digest of one buffer.
+    static Digest of(std::span<const std::uint8_t> data) noexcept {
+        BlockHash h;
+        h.update(data);
+        return h.final();
+    }
+
+  private:
+    typename Algo::State state_;
+    std::uint64_t length_;
+    std::size_t used_;
+    std::array<std::uint8_t, 64> buffer_{};
+};
+
+struct Md5Algo {
+    static constexpr std::size_t kDigestSize = 16;
+    static constexpr bool kLengthBigEndian = false;
+    using State = std::array<std::uint32_t, 4>;
+    static State initial() noexcept { return {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476}; }
+    static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
+    static std::array<std::uint8_t, 16> digest(const State& s) noexcept;
+};
+
+struct Sha1Algo {
+    static constexpr std::size_t kDigestSize = 20;
+    static constexpr bool kLengthBigEndian = true;
+    using State = std::array<std::uint32_t, 5>;
+    static State initial() noexcept {
+        return {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
+    }
+    static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
+    static void compress_portable(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
+    static std::array<std::uint8_t, 20> digest(const State& s) noexcept;
+};
+
+struct Sha256Algo {
+    static constexpr std::size_t kDigestSize = 32;
+    static constexpr bool kLengthBigEndian = true;
+    using State = std::array<std::uint32_t, 8>;
+    static State initial() noexcept {
+        return {0x6A09E667, 0xBB67AE85, 0x3C6EF372, 0xA54FF53A,
+                0x510E527F, 0x9B05688C, 0x1F83D9AB, 0x5BE0CD19};
+    }
+    static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
+    static void compress_portable(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
+    static std::array<std::uint8_t, 32> digest(const State& s) noexcept;
+};
+
+using Md5 = BlockHash<Md5Algo>;
+using Sha1 = BlockHash<Sha1Algo>;
+using Sha256 = BlockHash<Sha256Algo>;
+
+/// Whether SHA-1 and SHA-256 run on the CPU's SHA instructions (compress); compress_portable
+/// is the code for CPUs without them.
+bool sha_instructions() noexcept;
+
+}  // namespace ombrak::digests

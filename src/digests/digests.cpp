@@ -1,0 +1,191 @@
+// MD5, SHA-1 and SHA-256 block functions, portable, and the choice of SHA instructions.
+#include "ombrak/digests/digests.h"
+
+#include <cstring>
+
+#include "digests/sha_lanes.h"
+
+namespace ombrak::digests {
+
+namespace {
+
+constexpr std::uint32_t rotl(std::uint32_t v, int n) {
+    return v << n | v >> (32 - n);
+}
+constexpr std::uint32_t rotr(std::uint32_t v, int n) {
+    return v >> n | v << (32 - n);
+}
+inline std::uint32_t load_le(const std::uint8_t* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+inline std::uint32_t load_be(const std::uint8_t* p) {
+    return __builtin_bswap32(load_le(p));
+}
+
+bool cpu_has_sha() {
+    static const bool yes = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1");
+    }();
+    return yes;
+}
+
+// ---- MD5 ---------------------------------------------------------------------------------
+
+constexpr std::uint32_t kMd5K[64] = {
+    0xD76AA478, 0xE8C7B756, 0x242070DB, 0xC1BDCEEE, 0xF57C0FAF, 0x4787C62A, 0xA8304613, 0xFD469501,
+    0x698098D8, 0x8B44F7AF, 0xFFFF5BB1, 0x895CD7BE, 0x6B901122, 0xFD987193, 0xA679438E, 0x49B40821,
+    0xF61E2562, 0xC040B340, 0x265E5A51, 0xE9B6C7AA, 0xD62F105D, 0x02441453, 0xD8A1E681, 0xE7D3FBC8,
+    0x21E1CDE6, 0xC33707D6, 0xF4D50D87, 0x455A14ED, 0xA9E3E905, 0xFCEFA3F8, 0x676F02D9, 0x8D2A4C8A,
+    0xFFFA3942, 0x8771F681, 0x6D9D6122, 0xFDE5380C, 0xA4BEEA44, 0x4BDECFA9, 0xF6BB4B60, 0xBEBFBC70,
+    0x289B7EC6, 0xEAA127FA, 0xD4EF3085, 0x04881D05, 0xD9D4D039, 0xE6DB99E5, 0x1FA27CF8, 0xC4AC5665,
+    0xF4292244, 0x432AFF97, 0xAB9423A7, 0xFC93A039, 0x655B59C3, 0x8F0CCC92, 0xFFEFF47D, 0x85845DD1,
+    0x6FA87E4F, 0xFE2CE6E0, 0xA3014314, 0x4E0811A1, 0xF7537E82, 0xBD3AF235, 0x2AD7D2BB, 0xEB86D391};
+constexpr int kMd5R[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
+
+// Step I of MD5 with its round function, message word and rotation fixed at compile time.
+template <int I>
+inline void md5_step(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
+                     const std::uint32_t* x) {
+    constexpr int round = I / 16;
+    constexpr int word = round == 0   ? I
+                         : round == 1 ? (5 * I + 1) % 16
+                         : round == 2 ? (3 * I + 5) % 16
+                                      : (7 * I) % 16;
+    std::uint32_t f;
+    if constexpr (round == 0)
+        f = d ^ (b & (c ^ d));
+    else if constexpr (round == 1)
+        f = c ^ (d & (b ^ c));
+    else if constexpr (round == 2)
+        f = b ^ c ^ d;
+    else
+        f = c ^ (b | ~d);
+    a = b + rotl(a + f + kMd5K[I] + x[word], kMd5R[round][I % 4]);
+}
+
+template <int... I>
+inline void md5_steps(std::uint32_t (&v)[4], const std::uint32_t* x,
+                      std::integer_sequence<int, I...>) {
+    // Step I updates register (-I mod 4) from the three after it.
+    ((md5_step<I>(v[(4 - I % 4) % 4], v[(5 - I % 4) % 4], v[(6 - I % 4) % 4], v[(7 - I % 4) % 4],
+                  x)),
+     ...);
+}
+
+// ---- SHA-1 and SHA-256, portable -----------------------------------------------------------
+
+constexpr std::uint32_t kSha256K[64] = {
+    0x428A2F98, 0x71374491, 0xB5C0FBCF, 0xE9B5DBA5, 0x3956C25B, 0x59F111F1, 0x923F82A4, 0xAB1C5ED5,
+    0xD807AA98, 0x12835B01, 0x243185BE, 0x550C7DC3, 0x72BE5D74, 0x80DEB1FE, 0x9BDC06A7, 0xC19BF174,
+    0xE49B69C1, 0xEFBE4786, 0x0FC19DC6, 0x240CA1CC, 0x2DE92C6F, 0x4A7484AA, 0x5CB0A9DC, 0x76F988DA,
+    0x983E5152, 0xA831C66D, 0xB00327C8, 0xBF597FC7, 0xC6E00BF3, 0xD5A79147, 0x06CA6351, 0x14292967,
+    0x27B70A85, 0x2E1B2138, 0x4D2C6DFC, 0x53380D13, 0x650A7354, 0x766A0ABB, 0x81C2C92E, 0x92722C85,
+    0xA2BFE8A1, 0xA81A664B, 0xC24B8B70, 0xC76C51A3, 0xD192E819, 0xD6990624, 0xF40E3585, 0x106AA070,
+    0x19A4C116, 0x1E376C08, 0x2748774C, 0x34B0BCB5, 0x391C0CB3, 0x4ED8AA4A, 0x5B9CCA4F, 0x682E6FF3,
+    0x748F82EE, 0x78A5636F, 0x84C87814, 0x8CC70208, 0x90BEFFFA, 0xA4506CEB, 0xBEF9A3F7, 0xC67178F2};
+
+template <std::size_t N>
+std::array<std::uint8_t, 4 * N> big_endian(const std::array<std::uint32_t, N>& s) {
+    std::array<std::uint8_t, 4 * N> d{};
+    for (std::size_t i = 0; i < N; ++i)
+        for (int k = 0; k < 4; ++k) d[4 * i + k] = static_cast<std::uint8_t>(s[i] >> (24 - 8 * k));
+    return d;
+}
+
+}  // namespace
+
+void Md5Algo::compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
+    for (std::size_t b = 0; b < n; ++b, blocks += 64) {
+        std::uint32_t x[16];
+        for (int i = 0; i < 16; ++i) x[i] = load_le(blocks + 4 * i);
+        std::uint32_t v[4] = {s[0], s[1], s[2], s[3]};
+        md5_steps(v, x, std::make_integer_sequence<int, 64>{});
+        for (int i = 0; i < 4; ++i) s[i] += v[i];
+    }
+}
+
+std::array<std::uint8_t, 16> Md5Algo::digest(const State& s) noexcept {
+    std::array<std::uint8_t, 16> d{};
+    std::memcpy(d.data(), s.data(), 16);  // little-endian words
+    return d;
+}
+
+void Sha1Algo::compress_portable(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
+    for (std::size_t b = 0; b < n; ++b, blocks += 64) {
+        std::uint32_t w[80];
+        for (int i = 0; i < 16; ++i) w[i] = load_be(blocks + 4 * i);
+        for (int i = 16; i < 80; ++i) w[i] = rotl(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
+        std::uint32_t a = s[0], bb = s[1], c = s[2], d = s[3], e = s[4];
+        for (int i = 0; i < 80; ++i) {
+            std::uint32_t f, k;
+            if (i < 20)
+                f = d ^ (bb & (c ^ d)), k = 0x5A827999;
+            else if (i < 40)
+                f = bb ^ c ^ d, k = 0x6ED9EBA1;
+            else if (i < 60)
+                f = (bb & c) | (d & (bb | c)), k = 0x8F1BBCDC;
+            else
+                f = bb ^ c ^ d, k = 0xCA62C1D6;
+            const std::uint32_t t = rotl(a, 5) + f + e + k + w[i];
+            e = d;
+            d = c;
+            c = rotl(bb, 30);
+            bb = a;
+            a = t;
+        }
+        s[0] += a, s[1] += bb, s[2] += c, s[3] += d, s[4] += e;
+    }
+}
+
+void Sha1Algo::compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
+    if (cpu_has_sha())
+        sha1_compress_ni(s.data(), blocks, n);
+    else
+        compress_portable(s, blocks, n);
+}
+
+std::array<std::uint8_t, 20> Sha1Algo::digest(const State& s) noexcept {
+    return big_endian(s);
+}
+
+void Sha256Algo::compress_portable(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
+    for (std::size_t b = 0; b < n; ++b, blocks += 64) {
+        std::uint32_t w[64];
+        for (int i = 0; i < 16; ++i) w[i] = load_be(blocks + 4 * i);
+        for (int i = 16; i < 64; ++i) {
+            const std::uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+            const std::uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+            w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+        }
+        std::uint32_t a = s[0], bb = s[1], c = s[2], d = s[3], e = s[4], f = s[5], g = s[6],
+                      h = s[7];
+        for (int i = 0; i < 64; ++i) {
+            const std::uint32_t t1 = h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) +
+                                     (g ^ (e & (f ^ g))) + kSha256K[i] + w[i];
+            const std::uint32_t t2 =
+                (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & bb) | (c & (a | bb)));
+            h = g, g = f, f = e, e = d + t1, d = c, c = bb, bb = a, a = t1 + t2;
+        }
+        s[0] += a, s[1] += bb, s[2] += c, s[3] += d, s[4] += e, s[5] += f, s[6] += g, s[7] += h;
+    }
+}
+
+void Sha256Algo::compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
+    if (cpu_has_sha())
+        sha256_compress_ni(s.data(), blocks, n);
+    else
+        compress_portable(s, blocks, n);
+}
+
+std::array<std::uint8_t, 32> Sha256Algo::digest(const State& s) noexcept {
+    return big_endian(s);
+}
+
+bool sha_instructions() noexcept {
+    return cpu_has_sha();
+}
+
+}  // namespace ombrak::digests
