@@ -160,3 +160,39 @@ void RC4_KeySetup_Nettle(benchmark::State& state) {
 BENCHMARK(RC4_KeySetup_Nettle);
 
 }  // namespace
+
+#include <nettle/md5.h>
+#include <nettle/sha1.h>
+#include <nettle/sha2.h>
+
+namespace {
+
+template <class Ctx, void (*Init)(Ctx*), void (*Update)(Ctx*, std::size_t, const std::uint8_t*),
+          void (*Digest)(Ctx*, std::size_t, std::uint8_t*), std::size_t Size>
+void NettleHash(benchmark::State& state) {
+    const auto& b = buffer();
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    Ctx ctx;
+    std::uint8_t out[Size];
+    for (auto _ : state) {
+        Init(&ctx);
+        Update(&ctx, n, b.data());
+        Digest(&ctx, Size, out);
+        benchmark::DoNotOptimize(out);
+    }
+    state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(NettleHash<md5_ctx, md5_init, md5_update, md5_digest, 16>)
+    ->Name("MD5/Nettle")
+    ->Arg(64)
+    ->Arg(1 << 20);
+BENCHMARK(NettleHash<sha1_ctx, sha1_init, sha1_update, sha1_digest, 20>)
+    ->Name("SHA1/Nettle")
+    ->Arg(64)
+    ->Arg(1 << 20);
+BENCHMARK(NettleHash<sha256_ctx, sha256_init, sha256_update, sha256_digest, 32>)
+    ->Name("SHA256/Nettle")
+    ->Arg(64)
+    ->Arg(1 << 20);
+
+}  // namespace

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 namespace ombrak::digests {
@@ -50,31 +51,53 @@ class BlockHash {
 
     /// The digest; the object starts over afterwards.
     Digest final() noexcept {
-        // One 0x80 byte, zeros to 56 mod 64, the length in bits as 64 bits (the full count).
+        // One 0x80 byte, zeros to 56 mod 64, the length in bits as 64 bits (the full count),
+        // built in place in the last block (two blocks when fewer than 9 bytes are left).
         const std::uint64_t bits = length_ * 8;
-        std::uint8_t pad[72] = {0x80};
-        const std::size_t zeros = (used_ < 56 ? 56 - used_ : 120 - used_);
+        std::uint8_t* b = buffer_.data();
+        b[used_] = 0x80;
+        if (used_ >= 56) {
+            std::memset(b + used_ + 1, 0, 63 - used_);
+            Algo::compress(state_, b, 1);
+            std::memset(b, 0, 56);
+        } else {
+            std::memset(b + used_ + 1, 0, 55 - used_);
+        }
         for (int i = 0; i < 8; ++i)
-            pad[zeros + i] = static_cast<std::uint8_t>(Algo::kLengthBigEndian ? bits >> (56 - 8 * i)
-                                                                              : bits >> (8 * i));
-        update(std::span(pad, zeros + 8));
+            b[56 + i] = static_cast<std::uint8_t>(Algo::kLengthBigEndian ? bits >> (56 - 8 * i)
+                                                                         : bits >> (8 * i));
+        Algo::compress(state_, b, 1);
         Digest d = Algo::digest(state_);
         reset();
         return d;
     }
 
-    /// The digest of one buffer.
+    /// The digest of one buffer. A short one is padded in a local copy and compressed in one
+    /// call with its padding (one call costs less than two for a single block of data).
     static Digest of(std::span<const std::uint8_t> data) noexcept {
-        BlockHash h;
-        h.update(data);
-        return h.final();
+        if (data.size() >= 120) {
+            BlockHash h;
+            h.update(data);
+            return h.final();
+        }
+        typename Algo::State state = Algo::initial();
+        std::uint8_t last[128] = {};
+        if (!data.empty()) std::memcpy(last, data.data(), data.size());
+        last[data.size()] = 0x80;
+        const std::size_t end = data.size() < 56 ? 64 : 128;
+        const std::uint64_t bits = std::uint64_t{data.size()} * 8;
+        for (int i = 0; i < 8; ++i)
+            last[end - 8 + i] = static_cast<std::uint8_t>(
+                Algo::kLengthBigEndian ? bits >> (56 - 8 * i) : bits >> (8 * i));
+        Algo::compress(state, last, end / 64);
+        return Algo::digest(state);
     }
 
   private:
     typename Algo::State state_;
     std::uint64_t length_;
     std::size_t used_;
-    std::array<std::uint8_t, 64> buffer_{};
+    std::array<std::uint8_t, 64> buffer_;  // bytes 0 .. used_ - 1 hold data
 };
 
 struct Md5Algo {
