@@ -25,10 +25,6 @@ constexpr std::uint8_t kS[8][16] = {
     {6, 5, 1, 7, 8, 9, 4, 2, 15, 3, 13, 12, 10, 14, 11, 0},
 };
 
-constexpr std::uint32_t rotl(std::uint32_t v, int n) {
-    return v << n | v >> (32 - n);
-}
-
 // Table m (0..3) gives, for a digit v, the pair table T(2m+1)(2m) of v shifted to byte m of w and
 // rotated left by 11. Digit d3 goes through table 0, d2 through 1, d1 through 2, d0 through 3.
 using Tables = std::array<std::array<std::uint32_t, 256>, 4>;
@@ -37,12 +33,12 @@ constexpr Tables make_tables() {
     for (int m = 0; m < 4; ++m)
         for (int v = 0; v < 256; ++v) {
             const std::uint32_t pair = kS[2 * m + 1][v / 16] * 16u + kS[2 * m][v % 16];
-            t[m][v] = rotl(pair << (8 * m), 11);
+            t[m][v] = std::rotl(pair << (8 * m), 11);
         }
     return t;
 }
 constexpr Tables kT = make_tables();
-static_assert(kT[0][0] == rotl(0xE6, 11));
+static_assert(kT[0][0] == std::rotl(0xE6u, 11));
 
 inline std::uint32_t f(std::uint32_t x, std::uint32_t k) noexcept {
     const std::uint32_t s = x + k;

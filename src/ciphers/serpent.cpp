@@ -31,15 +31,6 @@ struct PlainWords {
 };
 using Plain = SerpentRounds<PlainWords>;
 
-std::uint32_t load_le32(const std::uint8_t* p) {
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-void store_le32(std::uint8_t* p, std::uint32_t v) {
-    std::memcpy(p, &v, 4);
-}
-
 template <bool Decrypt>
 void plain_blocks(const std::uint32_t (*k)[4], std::uint8_t* b, std::size_t blocks) {
     for (std::size_t i = 0; i < blocks; ++i, b += 16) {

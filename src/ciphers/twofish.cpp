@@ -4,6 +4,7 @@
 #include "ombrak/ciphers/twofish.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "ombrak/ciphers/block.h"
@@ -91,12 +92,8 @@ constexpr std::uint8_t kRs[4][8] = {
     {0xA4, 0x55, 0x87, 0x5A, 0x58, 0xDB, 0x9E, 0x03},
 };
 
-constexpr std::uint32_t rotl(std::uint32_t v, int n) {
-    return v << n | v >> (32 - n);
-}
-constexpr std::uint32_t rotr(std::uint32_t v, int n) {
-    return v >> n | v << (32 - n);
-}
+using std::rotl;
+using std::rotr;
 constexpr std::uint8_t byte(std::uint32_t v, int i) {
     return static_cast<std::uint8_t>(v >> (8 * i));
 }
@@ -149,15 +146,6 @@ constexpr RsTable make_rs_table() {
     return t;
 }
 constexpr RsTable kRsTable = make_rs_table();
-
-inline std::uint32_t load_le32(const std::uint8_t* p) noexcept {
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-inline void store_le32(std::uint8_t* p, std::uint32_t v) noexcept {
-    std::memcpy(p, &v, 4);
-}
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // MD5, SHA-1 and SHA-256 block functions, portable, and the choice of SHA instructions.
 #include "ombrak/digests/digests.h"
 
+#include <bit>
 #include <cstring>
 
 #include "digests/sha_lanes.h"
@@ -9,12 +10,9 @@ namespace ombrak::digests {
 
 namespace {
 
-constexpr std::uint32_t rotl(std::uint32_t v, int n) {
-    return v << n | v >> (32 - n);
-}
-constexpr std::uint32_t rotr(std::uint32_t v, int n) {
-    return v >> n | v << (32 - n);
-}
+using std::rotl;
+using std::rotr;
+
 inline std::uint32_t load_le(const std::uint8_t* p) {
     std::uint32_t v;
     std::memcpy(&v, p, 4);

@@ -1,5 +1,5 @@
-// Helpers shared by the block cipher kernels: big-endian words, key wiping, and cipher-block
-// chaining over many blocks with an interleaved decryption.
+// Helpers shared by the block cipher kernels: big- and little-endian words (x86 hosts), key wiping,
+// and cipher-block chaining over many blocks with an interleaved decryption.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +15,14 @@ inline std::uint32_t load_be32(const std::uint8_t* p) noexcept {
 }
 inline void store_be32(std::uint8_t* p, std::uint32_t v) noexcept {
     v = __builtin_bswap32(v);
+    std::memcpy(p, &v, 4);
+}
+inline std::uint32_t load_le32(const std::uint8_t* p) noexcept {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+inline void store_le32(std::uint8_t* p, std::uint32_t v) noexcept {
     std::memcpy(p, &v, 4);
 }
 
