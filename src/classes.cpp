@@ -3,6 +3,7 @@
 #include "ombrak/ciphers/classes.h"
 
 #include "frame/catalogue_list.h"
+#include "ombrak/digests/classes.h"
 #include "ombrak/encoding/base64_class.h"
 #include "ombrak/frame/root_class.h"
 
@@ -11,6 +12,11 @@ namespace ombrak::frame {
 std::vector<ClassEntry> library_classes() {
     return {
         entry<clsKvOmbrak10>(),
+        entry<clsKvVeskMessageDigestA>(),
+        entry<clsKvVeskMessageDigestB>(),
+        entry<clsKvVeskEncDecMD5A>(),
+        entry<clsKvVeskEncDecShaA>(),
+        entry<clsKvVeskEncDecSha256A>(),
         entry<clsKvVeskEncDecTeaA>(),
         entry<clsKvVeskEncDecBlowFishA>(),
         entry<clsKvVeskEncDecDesA>(),

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -98,6 +99,24 @@ TEST(Digests, PiecesInAnyMixEqualOneCall) {
     check_pieces<Md5>(rng);
     check_pieces<Sha1>(rng);
     check_pieces<Sha256>(rng);
+}
+
+TEST(Digests, LengthFieldHoldsTheFullBitCount) {
+    // 2^29 + 5 bytes: a bit count of 2^32 + 40, whose high half a 32-bit field would lose.
+    const std::uint64_t length = (std::uint64_t{1} << 29) + 5;
+    std::uint8_t last[128];
+    std::memset(last, 0xEE, sizeof last);
+    ASSERT_EQ(Sha1::pad(last, 5, length), 1u);
+    EXPECT_EQ(last[5], 0x80);
+    EXPECT_EQ(last[55], 0);
+    const Bytes sha_field(last + 56, last + 64);
+    EXPECT_EQ(sha_field, (Bytes{0, 0, 0, 1, 0, 0, 0, 40}));
+    ASSERT_EQ(Md5::pad(last, 60, length + 55), 2u);  // fewer than 9 bytes left: two blocks
+    EXPECT_EQ(last[60], 0x80);
+    const Bytes md5_field(last + 120, last + 128);
+    EXPECT_EQ(md5_field, (Bytes{0xE0, 1, 0, 0, 1, 0, 0, 0}));
+    ASSERT_EQ(Sha256::pad(last, 0, ~std::uint64_t{0}), 1u);  // the count modulo 2^64
+    EXPECT_EQ(Bytes(last + 56, last + 64), (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xF8}));
 }
 
 TEST(Digests, ShaInstructionsAgreeWithThePortableCode) {

@@ -51,22 +51,7 @@ class BlockHash {
 
     /// The digest; the object starts over afterwards.
     Digest final() noexcept {
-        // One 0x80 byte, zeros to 56 mod 64, the length in bits as 64 bits (the full count),
-        // built in place in the last block (two blocks when fewer than 9 bytes are left).
-        const std::uint64_t bits = length_ * 8;
-        std::uint8_t* b = buffer_.data();
-        b[used_] = 0x80;
-        if (used_ >= 56) {
-            std::memset(b + used_ + 1, 0, 63 - used_);
-            Algo::compress(state_, b, 1);
-            std::memset(b, 0, 56);
-        } else {
-            std::memset(b + used_ + 1, 0, 55 - used_);
-        }
-        for (int i = 0; i < 8; ++i)
-            b[56 + i] = static_cast<std::uint8_t>(Algo::kLengthBigEndian ? bits >> (56 - 8 * i)
-                                                                         : bits >> (8 * i));
-        Algo::compress(state_, b, 1);
+        Algo::compress(state_, buffer_.data(), pad(buffer_.data(), used_, length_));
         Digest d = Algo::digest(state_);
         reset();
         return d;
@@ -81,23 +66,33 @@ class BlockHash {
             return h.final();
         }
         typename Algo::State state = Algo::initial();
-        std::uint8_t last[128] = {};
+        std::uint8_t last[128];
         if (!data.empty()) std::memcpy(last, data.data(), data.size());
-        last[data.size()] = 0x80;
-        const std::size_t end = data.size() < 56 ? 64 : 128;
-        const std::uint64_t bits = std::uint64_t{data.size()} * 8;
+        Algo::compress(state, last, pad(last, data.size(), data.size()));
+        return Algo::digest(state);
+    }
+
+    /// Completes the last blocks of a message of `length` bytes, whose first `used` bytes
+    /// (below 120) are still to be compressed: one 0x80 byte, zeros to 56 mod 64, the bit count
+    /// as 64 bits (the full count, modulo 2^64) in the algorithm's byte order. Returns the
+    /// number of blocks to compress (1, or 2 from 56 bytes on); `last` has room for two.
+    static std::size_t pad(std::uint8_t* last, std::size_t used, std::uint64_t length) noexcept {
+        const std::size_t end = used < 56 ? 64 : 128;
+        last[used] = 0x80;
+        std::memset(last + used + 1, 0, end - 8 - used - 1);
+        const std::uint64_t bits = length * 8;
         for (int i = 0; i < 8; ++i)
             last[end - 8 + i] = static_cast<std::uint8_t>(
                 Algo::kLengthBigEndian ? bits >> (56 - 8 * i) : bits >> (8 * i));
-        Algo::compress(state, last, end / 64);
-        return Algo::digest(state);
+        return end / 64;
     }
 
   private:
     typename Algo::State state_;
     std::uint64_t length_;
     std::size_t used_;
-    std::array<std::uint8_t, 64> buffer_;  // bytes 0 .. used_ - 1 hold data
+    std::array<std::uint8_t, 128> buffer_;  // bytes 0 .. used_ - 1 hold data; two blocks of
+                                            // room for the padding
 };
 
 struct Md5Algo {
