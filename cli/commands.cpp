@@ -196,7 +196,24 @@ int run_demo(std::ostream& out) {
     out << "  Serpent: no envelope, blocks on their own; \"abc\" comes back as "
         << s_back.get<Text>().size() << " characters (the zero padding stays)\n";
 
-    out << "\n4. Files stream through fixed-size pieces into a temporary file renamed into place\n";
+    out << "\n4. Message digests\n";
+    ObjectRef md5 = create_object("Ombrak10.clsKvVeskMessageDigestA");
+    tour_call(out, md5, "MD5", MemberKind::Method, {Variant(u"abc")},
+              "MessageDigestA MD5(\"abc\"): lower case, the low byte of each character");
+    ObjectRef context = create_object("Ombrak10.clsKvVeskEncDecMD5A");
+    tour_call(out, context, "DigestStrToHexStr", MemberKind::Method, {Variant(u"abc")},
+              "EncDecMD5A DigestStrToHexStr(\"abc\"): upper case");
+    tour_call(out, context, "RegisterA", MemberKind::Get, {},
+              "RegisterA afterwards: the register as a signed number");
+    ObjectRef sha1 = create_object("Ombrak10.clsKvVeskEncDecShaA");
+    Variant message(u"abc");
+    Variant sha1_hex = call(*sha1, "SHA1", message);
+    out << "  SHA1(message) -> " << show(sha1_hex) << "\n      and message is now "
+        << show(message) << " (the operation empties the caller's variable)\n";
+    ObjectRef sha256 = create_object("Ombrak10.clsKvVeskEncDecSha256A");
+    tour_call(out, sha256, "SHA256", MemberKind::Method, {Variant(u"abc")}, "SHA256(\"abc\")");
+
+    out << "\n5. Files stream through fixed-size pieces into a temporary file renamed into place\n";
     std::string folder = (std::filesystem::temp_directory_path() / "ombrak10-demo-XXXXXX").string();
     if (::mkdtemp(folder.data())) {
         std::ofstream(folder + "/plain.txt") << "a file the demo encrypts and decrypts\n";
@@ -225,7 +242,7 @@ int run_demo(std::ostream& out) {
 
     std::size_t built = 0;
     for (const auto& e : catalogue()) built += e.library;
-    out << "\n5. The catalogue holds " << built
+    out << "\n6. The catalogue holds " << built
         << " classes; `ombrak10 classes` lists them, `ombrak10 describe NAME` shows members.\n";
     return 0;
 }

@@ -3,6 +3,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "ombrak/frame/files.h"
 
@@ -18,6 +19,22 @@ int run_demo(std::ostream& out);
 /// Base64 (what came before the fault is written). Raises error 75 when reading or writing
 /// fails.
 bool base64_command(files::Input& in, files::Sink& out, bool decode, bool crlf, std::size_t cols);
+
+/// `digest`: the options of a run.
+struct DigestOptions {
+    std::string algo = "sha256";  // md5, sha1 or sha256
+    bool check = false;           // the names are lists of digests to verify
+    bool quiet = false;           // check: no line for a file that is OK
+    bool status = false;          // check: no output, only the exit code
+    bool strict = false;          // check: improperly formatted lines fail the run
+};
+
+/// Prints a line "DIGEST  NAME" for every file ("-" or none: standard input), in the layout of
+/// sha256sum; with check, verifies the digests such lists hold, printing "NAME: OK" or
+/// "NAME: FAILED" and warnings as coreutils does. Exit code 0, or 1 when a file cannot be read
+/// or a digest does not match (or a list holds no digest line), 2 for an unknown algorithm.
+int digest_command(const DigestOptions& options, const std::vector<std::string>& names,
+                   std::ostream& out, std::ostream& err);
 
 }  // namespace ombrak::cli
 

@@ -1,4 +1,5 @@
-// The `ombrak10` command line tool: introspection, Base64, the demo and the script host.
+// The `ombrak10` command line tool: introspection, ciphers, digests, Base64, the demo and the
+// script host.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -137,6 +138,21 @@ int main(int argc, char** argv) {
         cipher_commands[i] = c;
     }
 
+    DigestOptions digest_options;
+    std::vector<std::string> digest_files;
+    auto* digest = app.add_subcommand(
+        "digest", "Print or check MD5, SHA-1 or SHA-256 digests of files (sha256sum's layout)");
+    digest->add_option("-a,--algo", digest_options.algo, "md5, sha1 or sha256 (default)")
+        ->check(CLI::IsMember({"md5", "sha1", "sha256"}));
+    digest->add_flag("-c,--check", digest_options.check,
+                     "Read digests from the FILEs and check them");
+    digest->add_flag("--quiet", digest_options.quiet, "Check: print nothing for a file that is OK");
+    digest->add_flag("--status", digest_options.status,
+                     "Check: print nothing; the exit code tells");
+    digest->add_flag("--strict", digest_options.strict,
+                     "Check: fail for improperly formatted lines");
+    digest->add_option("FILE", digest_files, "Files, - for standard input");
+
     auto* demo = app.add_subcommand("demo", "A short tour through the dynamic interface");
 
     std::string script = "-";
@@ -165,6 +181,7 @@ int main(int argc, char** argv) {
     if (*classes) return list_classes(std::cout);
     if (*describe) return describe_classes(progid, describe_json, std::cout, std::cerr);
     if (*demo) return run_demo(std::cout);
+    if (*digest) return digest_command(digest_options, digest_files, std::cout, std::cerr);
     if (*run) {
         if (script == "-") return run_script(std::cin, std::cout);
         std::ifstream f(script);

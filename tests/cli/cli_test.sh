@@ -120,6 +120,41 @@ check "said so" 0 bash -c "\"$tool\" encrypt --cipher des --key k \"$work/huge\"
 check "nothing written" 1 test -e "$work/huge.enc"
 rm -f "$work/huge"
 
+# Digests: the lines of sha256sum, sha1sum and md5sum, and each side checks the other's lists.
+mkdir "$work/sums"
+for n in 0 1 63 64 65 128 100000; do head -c $n "$work/data" >"$work/sums/f$n"; done
+printf 'x' >"$work/sums/back\slash"
+printf 'y' >"$work/sums/$(printf 'line\nbreak')"
+for a in md5 sha1 sha256; do
+    (cd "$work/sums" && "${a}sum" * - <f65 >"../$a.theirs")
+    check "digest $a" 0 bash -c "cd \"$work/sums\" && \"$tool\" digest --algo $a * - <f65 >../$a.ours"
+    same "digest $a lines as ${a}sum" "$work/$a.ours" "$work/$a.theirs"
+    check "${a}sum -c accepts ours" 0 bash -c "cd \"$work/sums\" && ${a}sum --strict -c ../$a.ours <f65 | grep -c ': OK' | grep -qx 10"
+    check "digest -c accepts ${a}sum's" 0 bash -c "cd \"$work/sums\" && \"$tool\" digest -a $a --strict -c ../$a.theirs <f65 | grep -c ': OK' | grep -qx 10"
+    check "digest -c output as ${a}sum -c" 0 bash -c "cd \"$work/sums\" && cmp -s <(\"$tool\" digest -a $a -c ../$a.theirs <f65) <(${a}sum -c ../$a.theirs <f65)"
+done
+check "digest default is sha256" 0 bash -c "printf abc | \"$tool\" digest | grep -qx 'ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  -'"
+check "digest tagged lines" 0 bash -c "cd \"$work/sums\" && sha256sum --tag f1 f64 | \"$tool\" digest -c --quiet"
+{ sed -n 1p "$work/sha256.theirs"; echo "0000000000000000000000000000000000000000000000000000000000000000  f1"; } >"$work/mismatch"
+check "digest -c mismatch" 1 bash -c "cd \"$work/sums\" && \"$tool\" digest -c ../mismatch"
+check "digest -c mismatch output" 0 bash -c "cd \"$work/sums\" && cmp -s <(\"$tool\" digest -c ../mismatch 2>/dev/null) <(sha256sum -c ../mismatch 2>/dev/null)"
+check "digest -c --status is silent" 0 bash -c "cd \"$work/sums\" && [ -z \"\$(\"$tool\" digest -c --status ../mismatch 2>&1)\" ]"
+echo "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855  gone" >"$work/missing.list"
+check "digest -c missing file" 1 bash -c "cd \"$work/sums\" && \"$tool\" digest -c ../missing.list"
+cp "$work/out" "$work/named"
+check "digest -c names it" 0 grep -qx 'gone: FAILED open or read' "$work/named"
+{ sed -n 1p "$work/sha256.theirs"; echo "not a digest line"; } >"$work/loose"
+check "digest -c ignores a bad line" 0 bash -c "cd \"$work/sums\" && \"$tool\" digest -c ../loose"
+check "digest -c --strict fails it" 1 bash -c "cd \"$work/sums\" && \"$tool\" digest -c --strict ../loose"
+check "digest -c no digest lines" 1 bash -c "echo nothing | \"$tool\" digest -c"
+check "digest -c wrong algorithm's list" 1 "$tool" digest -a md5 -c "$work/sha256.theirs"
+check "digest missing file" 1 "$tool" digest "$work/none" "$work/sums/f1"
+cp "$work/out" "$work/partial"
+check "digest still prints the others" 0 grep -q "  $work/sums/f1\$" "$work/partial"
+check "digest of a folder" 1 "$tool" digest "$work/sums"
+check "digest unknown algorithm" 2 "$tool" digest --algo sha512
+check "digest to a full disk" 1 bash -c "\"$tool\" digest \"$work/data\" >/dev/full"
+
 # DES interoperates with OpenSSL's DES-CBC under a zero IV, in both directions.
 if command -v openssl >/dev/null && openssl enc -des-cbc -provider legacy -provider default -K 0000000000000000 -iv 0000000000000000 </dev/null >/dev/null 2>&1; then
     des_key=$(printf 'k des\0\0\0' | od -An -tx1 | tr -d ' \n')
