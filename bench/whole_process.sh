@@ -85,6 +85,11 @@ solo "Twofish decrypt" "$tool decrypt --cipher twofish --key k -o out sealed.two
 solo "Serpent encrypt" "$tool encrypt --cipher serpent --key k -o out plain"
 solo "Serpent decrypt" "$tool decrypt --cipher serpent --key k -o out sealed.serpent"
 solo "Serpent encrypt --base64" "$tool encrypt --cipher serpent --key k --base64 -o out plain"
+echo "--- digests: ours vs coreutils (and openssl dgst), the same file"
+for a in md5 sha1 sha256; do
+    row "digest $a" "$tool digest --algo $a plain" "${a}sum plain"
+    row "digest $a (openssl)" "$tool digest --algo $a plain" "openssl dgst -$a plain"
+done
 echo "--- ours vs coreutils base64, both to a file"
 row "base64" "$tool base64 plain >out" "base64 plain >out"
 row "base64 -d" "$tool base64 -d plain.b64 >out" "base64 -d plain.b64 >out"

@@ -52,16 +52,19 @@ inline void md5_step(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::ui
                          : round == 1 ? (5 * I + 1) % 16
                          : round == 2 ? (3 * I + 5) % 16
                                       : (7 * I) % 16;
-    std::uint32_t f;
+    // The sum is taken in the order that leaves the fewest operations after b is known: the
+    // terms without b first, then the part of the round function that needs it.
+    const std::uint32_t early = a + kMd5K[I] + x[word];
+    std::uint32_t sum;
     if constexpr (round == 0)
-        f = d ^ (b & (c ^ d));
+        sum = early + (d ^ (b & (c ^ d)));
     else if constexpr (round == 1)
-        f = c ^ (d & (b ^ c));
+        sum = (early + (c & ~d)) + (b & d);  // the two parts share no bits
     else if constexpr (round == 2)
-        f = b ^ c ^ d;
+        sum = early + (b ^ (c ^ d));
     else
-        f = c ^ (b | ~d);
-    a = b + rotl(a + f + kMd5K[I] + x[word], kMd5R[round][I % 4]);
+        sum = early + (c ^ (b | ~d));
+    a = b + rotl(sum, kMd5R[round][I % 4]);
 }
 
 template <int... I>
@@ -77,9 +80,11 @@ inline void md5_steps(std::uint32_t (&v)[4], const std::uint32_t* x,
 
 template <std::size_t N>
 std::array<std::uint8_t, 4 * N> big_endian(const std::array<std::uint32_t, N>& s) {
-    std::array<std::uint8_t, 4 * N> d{};
-    for (std::size_t i = 0; i < N; ++i)
-        for (int k = 0; k < 4; ++k) d[4 * i + k] = static_cast<std::uint8_t>(s[i] >> (24 - 8 * k));
+    std::array<std::uint8_t, 4 * N> d;
+    for (std::size_t i = 0; i < N; ++i) {
+        const std::uint32_t v = __builtin_bswap32(s[i]);
+        std::memcpy(d.data() + 4 * i, &v, 4);
+    }
     return d;
 }
 

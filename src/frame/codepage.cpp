@@ -105,19 +105,23 @@ char16_t ansi_char(std::uint8_t b) noexcept {
 }
 
 void ansi_from_text(std::u16string_view t, std::uint8_t* out) noexcept {
-    const auto& table = *current().from_unicode;
-    // Runs of ASCII, the common case, narrow sixteen units at a time (vectorised); the table
-    // is consulted for runs holding other characters.
+    // Nothing written aliases the table or the text: the loads need not wait for the stores.
+    const std::uint8_t* __restrict table = current().from_unicode->data();
+    // Runs of ASCII, the common case, narrow 64 units at a time (vectorised); the table is
+    // consulted for runs holding other characters.
+    constexpr std::size_t kRun = 64;
+    const char16_t* __restrict in = t.data();
+    std::uint8_t* __restrict o = out;
     std::size_t i = 0;
-    for (; i + 16 <= t.size(); i += 16) {
+    for (; i + kRun <= t.size(); i += kRun) {
         char16_t any = 0;
-        for (std::size_t k = 0; k < 16; ++k) any |= t[i + k];
+        for (std::size_t k = 0; k < kRun; ++k) any |= in[i + k];
         if (any < 0x80)
-            for (std::size_t k = 0; k < 16; ++k) out[i + k] = static_cast<std::uint8_t>(t[i + k]);
+            for (std::size_t k = 0; k < kRun; ++k) o[i + k] = static_cast<std::uint8_t>(in[i + k]);
         else
-            for (std::size_t k = 0; k < 16; ++k) out[i + k] = table[t[i + k]];
+            for (std::size_t k = 0; k < kRun; ++k) o[i + k] = table[in[i + k]];
     }
-    for (; i < t.size(); ++i) out[i] = table[t[i]];
+    for (; i < t.size(); ++i) o[i] = table[in[i]];
 }
 
 void ansi_to_text(std::span<const std::uint8_t> b, char16_t* out) noexcept {

@@ -57,33 +57,43 @@ class BlockHash {
         return d;
     }
 
-    /// The digest of one buffer. A short one is padded in a local copy and compressed in one
-    /// call with its padding (one call costs less than two for a single block of data).
+    /// The digest of one buffer. A short one is padded in a zeroed local block (a whole block
+    /// of data is compressed where it stands).
     static Digest of(std::span<const std::uint8_t> data) noexcept {
-        if (data.size() >= 120) {
+        if (data.size() >= 128) {
             BlockHash h;
             h.update(data);
             return h.final();
         }
-        typename Algo::State state = Algo::initial();
-        std::uint8_t last[128];
+        std::uint8_t last[192] = {};
         if (!data.empty()) std::memcpy(last, data.data(), data.size());
-        Algo::compress(state, last, pad(last, data.size(), data.size()));
+        const std::size_t whole = data.size() / 64 * 64;
+        const std::size_t n = whole / 64 + pad_zeroed(last + whole, data.size() - whole, data.size());
+        typename Algo::State state = Algo::initial();
+        Algo::compress(state, last, n);
         return Algo::digest(state);
     }
 
     /// Completes the last blocks of a message of `length` bytes, whose first `used` bytes
-    /// (below 120) are still to be compressed: one 0x80 byte, zeros to 56 mod 64, the bit count
+    /// (below 64) are still to be compressed: one 0x80 byte, zeros to 56 mod 64, the bit count
     /// as 64 bits (the full count, modulo 2^64) in the algorithm's byte order. Returns the
     /// number of blocks to compress (1, or 2 from 56 bytes on); `last` has room for two.
     static std::size_t pad(std::uint8_t* last, std::size_t used, std::uint64_t length) noexcept {
         const std::size_t end = used < 56 ? 64 : 128;
-        last[used] = 0x80;
         std::memset(last + used + 1, 0, end - 8 - used - 1);
-        const std::uint64_t bits = length * 8;
-        for (int i = 0; i < 8; ++i)
-            last[end - 8 + i] = static_cast<std::uint8_t>(
-                Algo::kLengthBigEndian ? bits >> (56 - 8 * i) : bits >> (8 * i));
+        return pad_zeroed(last, used, length);
+    }
+
+  private:
+    // pad() for a block that is zero from `used` on: fixed-size stores only, so the block's wide
+    // loads that follow are not held up by narrow stores.
+    static std::size_t pad_zeroed(std::uint8_t* last, std::size_t used,
+                                  std::uint64_t length) noexcept {
+        const std::size_t end = used < 56 ? 64 : 128;
+        last[used] = 0x80;
+        std::uint64_t bits = length * 8;
+        if constexpr (Algo::kLengthBigEndian) bits = __builtin_bswap64(bits);
+        std::memcpy(last + end - 8, &bits, 8);
         return end / 64;
     }
 
