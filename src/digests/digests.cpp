@@ -1,6 +1,8 @@
 // MD5, SHA-1 and SHA-256 block functions, portable, and the choice of SHA instructions.
 #include "ombrak/digests/digests.h"
 
+#include <cpuid.h>
+
 #include <bit>
 #include <cstring>
 
@@ -23,9 +25,11 @@ inline std::uint32_t load_be(const std::uint8_t* p) {
 }
 
 bool cpu_has_sha() {
+    // Read from CPUID directly: not every compiler's __builtin_cpu_supports knows "sha".
     static const bool yes = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1");
+        unsigned a, b, c, d;
+        if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_SSE4_1)) return false;
+        return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_SHA);
     }();
     return yes;
 }
