@@ -137,6 +137,16 @@ void Sha1Algo::compress_portable(State& s, const std::uint8_t* blocks, std::size
     }
 }
 
+void Sha1Algo::compress2(State& s, const std::uint8_t* blocks, std::size_t n,
+                          const std::uint8_t* more, std::size_t m) noexcept {
+    if (cpu_has_sha()) {
+        sha1_compress_ni(s.data(), blocks, n, more, m);
+    } else {
+        compress_portable(s, blocks, n);
+        compress_portable(s, more, m);
+    }
+}
+
 void Sha1Algo::compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
     if (cpu_has_sha())
         sha1_compress_ni(s.data(), blocks, n);
@@ -167,6 +177,16 @@ void Sha256Algo::compress_portable(State& s, const std::uint8_t* blocks, std::si
             h = g, g = f, f = e, e = d + t1, d = c, c = bb, bb = a, a = t1 + t2;
         }
         s[0] += a, s[1] += bb, s[2] += c, s[3] += d, s[4] += e, s[5] += f, s[6] += g, s[7] += h;
+    }
+}
+
+void Sha256Algo::compress2(State& s, const std::uint8_t* blocks, std::size_t n,
+                          const std::uint8_t* more, std::size_t m) noexcept {
+    if (cpu_has_sha()) {
+        sha256_compress_ni(s.data(), blocks, n, more, m);
+    } else {
+        compress_portable(s, blocks, n);
+        compress_portable(s, more, m);
     }
 }
 

@@ -18,7 +18,11 @@ alignas(16) inline constexpr std::uint32_t kSha256K[64] = {
     0x19A4C116, 0x1E376C08, 0x2748774C, 0x34B0BCB5, 0x391C0CB3, 0x4ED8AA4A, 0x5B9CCA4F, 0x682E6FF3,
     0x748F82EE, 0x78A5636F, 0x84C87814, 0x8CC70208, 0x90BEFFFA, 0xA4506CEB, 0xBEF9A3F7, 0xC67178F2};
 
-void sha1_compress_ni(std::uint32_t* state, const std::uint8_t* blocks, std::size_t n) noexcept;
-void sha256_compress_ni(std::uint32_t* state, const std::uint8_t* blocks, std::size_t n) noexcept;
+/// Compresses n blocks, then m blocks from `more` (a message's last blocks, padded elsewhere),
+/// keeping the state in registers between them.
+void sha1_compress_ni(std::uint32_t* state, const std::uint8_t* blocks, std::size_t n,
+                      const std::uint8_t* more = nullptr, std::size_t m = 0) noexcept;
+void sha256_compress_ni(std::uint32_t* state, const std::uint8_t* blocks, std::size_t n,
+                        const std::uint8_t* more = nullptr, std::size_t m = 0) noexcept;
 
 }  // namespace ombrak::digests

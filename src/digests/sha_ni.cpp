@@ -53,7 +53,8 @@ inline void sha1_groups(__m128i& abcd, __m128i& previous, __m128i (&w)[4],
 
 }  // namespace
 
-void sha256_compress_ni(std::uint32_t* state, const std::uint8_t* blocks, std::size_t n) noexcept {
+void sha256_compress_ni(std::uint32_t* state, const std::uint8_t* blocks, std::size_t n,
+                        const std::uint8_t* more, std::size_t m) noexcept {
     const __m128i order = _mm_set_epi64x(0x0C0D0E0F08090A0BLL, 0x0405060700010203LL);
     // The state as the instructions take it: (A, B, E, F) and (C, D, G, H).
     __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state));
@@ -62,7 +63,8 @@ void sha256_compress_ni(std::uint32_t* state, const std::uint8_t* blocks, std::s
     const __m128i efgh = _mm_shuffle_epi32(hgfe, 0x1B);
     __m128i abef = _mm_alignr_epi8(badc, efgh, 8);
     __m128i cdgh = _mm_blend_epi16(efgh, badc, 0xF0);
-    for (std::size_t b = 0; b < n; ++b, blocks += 64) {
+    for (std::size_t b = 0; b < n + m; ++b, blocks += 64) {
+        if (b == n) blocks = more;
         const __m128i abef0 = abef, cdgh0 = cdgh;
         __m128i w[4];
         for (int i = 0; i < 4; ++i)
@@ -78,12 +80,14 @@ void sha256_compress_ni(std::uint32_t* state, const std::uint8_t* blocks, std::s
     _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), _mm_alignr_epi8(dchg, feba, 8));
 }
 
-void sha1_compress_ni(std::uint32_t* state, const std::uint8_t* blocks, std::size_t n) noexcept {
+void sha1_compress_ni(std::uint32_t* state, const std::uint8_t* blocks, std::size_t n,
+                      const std::uint8_t* more, std::size_t m) noexcept {
     const __m128i order = _mm_set_epi64x(0x0001020304050607LL, 0x08090A0B0C0D0E0FLL);
     __m128i abcd =
         _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
     __m128i e0 = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
-    for (std::size_t b = 0; b < n; ++b, blocks += 64) {
+    for (std::size_t b = 0; b < n + m; ++b, blocks += 64) {
+        if (b == n) blocks = more;
         const __m128i abcd0 = abcd, e00 = e0;
         __m128i w[4];
         for (int i = 0; i < 4; ++i)

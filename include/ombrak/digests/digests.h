@@ -57,20 +57,21 @@ class BlockHash {
         return d;
     }
 
-    /// The digest of one buffer. A short one is padded in a zeroed local block (a whole block
-    /// of data is compressed where it stands).
+    /// The digest of one buffer.
     static Digest of(std::span<const std::uint8_t> data) noexcept {
         if (data.size() >= 128) {
             BlockHash h;
             h.update(data);
             return h.final();
         }
-        std::uint8_t last[192] = {};
-        if (!data.empty()) std::memcpy(last, data.data(), data.size());
-        const std::size_t whole = data.size() / 64 * 64;
-        const std::size_t n = whole / 64 + pad_zeroed(last + whole, data.size() - whole, data.size());
+        // A whole block is compressed where it stands, the rest with its padding from a zeroed
+        // local copy, in one run.
+        const std::size_t whole = data.size() / 64 * 64, rest = data.size() - whole;
+        std::uint8_t last[128] = {};
+        if (rest) std::memcpy(last, data.data() + whole, rest);
+        const std::size_t n = pad_zeroed(last, rest, data.size());
         typename Algo::State state = Algo::initial();
-        Algo::compress(state, last, n);
+        Algo::compress2(state, data.data(), whole / 64, last, n);
         return Algo::digest(state);
     }
 
@@ -111,6 +112,11 @@ struct Md5Algo {
     using State = std::array<std::uint32_t, 4>;
     static State initial() noexcept { return {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476}; }
     static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
+    static void compress2(State& s, const std::uint8_t* blocks, std::size_t n,
+                          const std::uint8_t* more, std::size_t m) noexcept {
+        compress(s, blocks, n);
+        compress(s, more, m);
+    }
     static std::array<std::uint8_t, 16> digest(const State& s) noexcept;
 };
 
@@ -122,6 +128,9 @@ struct Sha1Algo {
         return {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
     }
     static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
+    /// n blocks, then m blocks from `more`, as one run (the state stays in registers).
+    static void compress2(State& s, const std::uint8_t* blocks, std::size_t n,
+                          const std::uint8_t* more, std::size_t m) noexcept;
     static void compress_portable(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
     static std::array<std::uint8_t, 20> digest(const State& s) noexcept;
 };
@@ -135,6 +144,9 @@ struct Sha256Algo {
                 0x510E527F, 0x9B05688C, 0x1F83D9AB, 0x5BE0CD19};
     }
     static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
+    /// n blocks, then m blocks from `more`, as one run (the state stays in registers).
+    static void compress2(State& s, const std::uint8_t* blocks, std::size_t n,
+                          const std::uint8_t* more, std::size_t m) noexcept;
     static void compress_portable(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
     static std::array<std::uint8_t, 32> digest(const State& s) noexcept;
 };
