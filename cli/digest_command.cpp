@@ -163,9 +163,11 @@ bool check_list(const Algorithm& algo, const DigestOptions& options, const std::
         }
         ++counts.good_lines;
         // A check line shows the name as it is unless it holds a line break.
-        const std::string shown = name.find_first_of("\n\r") != std::string::npos
-                                      ? "\\" + escaped(name)
-                                      : name;
+        std::string shown = name;
+        if (name.find_first_of("\n\r") != std::string::npos) {
+            shown.assign(1, '\\');
+            shown.append(escaped(name));
+        }
         std::ostringstream why;
         auto actual = digest_file(algo, name, options.status ? why : err);
         if (!actual) {
