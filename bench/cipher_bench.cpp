@@ -16,6 +16,7 @@
 #include <cstring>
 #include <random>
 
+#include "key_setup.h"
 #include "ombrak/ciphers/classes.h"
 
 namespace {
@@ -250,24 +251,6 @@ void Blowfish_KeySchedule_OpenSSL(benchmark::State& state) {
 }
 BENCHMARK(Blowfish_KeySchedule_OpenSSL);
 
-void Blowfish_KeySchedule_CryptoPP(benchmark::State& state) {
-    CryptoPP::Blowfish::Encryption bf;
-    for (auto _ : state) {
-        bf.SetKey(kKey16, 16);
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(Blowfish_KeySchedule_CryptoPP);
-
-void Blowfish_KeySchedule_Botan(benchmark::State& state) {
-    auto bf = Botan::BlockCipher::create("Blowfish");
-    for (auto _ : state) {
-        bf->set_key(kKey16, 16);
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(Blowfish_KeySchedule_Botan);
-
 }  // namespace
 
 // ---- DES key schedule ---------------------------------------------------------------------
@@ -298,22 +281,17 @@ void DES_KeySchedule_OpenSSL(benchmark::State& state) {
 }
 BENCHMARK(DES_KeySchedule_OpenSSL);
 
-void DES_KeySchedule_CryptoPP(benchmark::State& state) {
-    CryptoPP::DES::Encryption des;
-    for (auto _ : state) {
-        des.SetKey(kKey16, 8);
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(DES_KeySchedule_CryptoPP);
-
-void DES_KeySchedule_Botan(benchmark::State& state) {
-    auto des = Botan::BlockCipher::create("DES");
-    for (auto _ : state) {
-        des->set_key(kKey16, 8);
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(DES_KeySchedule_Botan);
+const bool peer_key_schedules = [] {
+    using benchmark::RegisterBenchmark;
+    RegisterBenchmark("Blowfish_KeySchedule_CryptoPP",
+                      cryptopp_key_setup<CryptoPP::Blowfish::Encryption>, kKey16, 16);
+    RegisterBenchmark("Blowfish_KeySchedule_Botan", botan_key_setup<Botan::BlockCipher>,
+                      "Blowfish", kKey16, 16);
+    RegisterBenchmark("DES_KeySchedule_CryptoPP", cryptopp_key_setup<CryptoPP::DES::Encryption>,
+                      kKey16, 8);
+    RegisterBenchmark("DES_KeySchedule_Botan", botan_key_setup<Botan::BlockCipher>, "DES",
+                      kKey16, 8);
+    return true;
+}();
 
 }  // namespace

@@ -16,6 +16,7 @@
 
 #include <cstring>
 
+#include "key_setup.h"
 #include "ombrak/ciphers/classes.h"
 
 std::vector<std::uint8_t>& bench_buffer();
@@ -240,24 +241,6 @@ void Twofish_KeySetup_Ombrak10(benchmark::State& state) {
 }
 BENCHMARK(Twofish_KeySetup_Ombrak10)->Arg(16)->Arg(24)->Arg(32);
 
-void Twofish_KeySetup_CryptoPP(benchmark::State& state) {
-    CryptoPP::Twofish::Encryption e;
-    for (auto _ : state) {
-        e.SetKey(kKey, static_cast<std::size_t>(state.range(0)));
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(Twofish_KeySetup_CryptoPP)->Arg(16)->Arg(24)->Arg(32);
-
-void Twofish_KeySetup_Botan(benchmark::State& state) {
-    auto c = Botan::BlockCipher::create("Twofish");
-    for (auto _ : state) {
-        c->set_key(kKey, static_cast<std::size_t>(state.range(0)));
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(Twofish_KeySetup_Botan)->Arg(16)->Arg(24)->Arg(32);
-
 void Serpent_KeySetup_Ombrak10(benchmark::State& state) {
     ombrak::ciphers::SerpentKernel k;
     for (auto _ : state) {
@@ -266,24 +249,6 @@ void Serpent_KeySetup_Ombrak10(benchmark::State& state) {
     }
 }
 BENCHMARK(Serpent_KeySetup_Ombrak10);
-
-void Serpent_KeySetup_CryptoPP(benchmark::State& state) {
-    CryptoPP::Serpent::Encryption e;
-    for (auto _ : state) {
-        e.SetKey(kKey, 32);
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(Serpent_KeySetup_CryptoPP);
-
-void Serpent_KeySetup_Botan(benchmark::State& state) {
-    auto c = Botan::BlockCipher::create("Serpent");
-    for (auto _ : state) {
-        c->set_key(kKey, 32);
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(Serpent_KeySetup_Botan);
 
 void GOST_KeySetup_Ombrak10(benchmark::State& state) {
     ombrak::ciphers::GostKernel k;
@@ -294,24 +259,6 @@ void GOST_KeySetup_Ombrak10(benchmark::State& state) {
 }
 BENCHMARK(GOST_KeySetup_Ombrak10);
 
-void GOST_KeySetup_CryptoPP(benchmark::State& state) {
-    CryptoPP::GOST::Encryption e;
-    for (auto _ : state) {
-        e.SetKey(kKey, 32);
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(GOST_KeySetup_CryptoPP);
-
-void GOST_KeySetup_Botan(benchmark::State& state) {
-    auto c = Botan::BlockCipher::create("GOST-28147-89");
-    for (auto _ : state) {
-        c->set_key(kKey, 32);
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(GOST_KeySetup_Botan);
-
 void RC4_KeySetup_Ombrak10(benchmark::State& state) {
     ombrak::ciphers::Rc4Key k;
     for (auto _ : state) {
@@ -320,24 +267,6 @@ void RC4_KeySetup_Ombrak10(benchmark::State& state) {
     }
 }
 BENCHMARK(RC4_KeySetup_Ombrak10);
-
-void RC4_KeySetup_CryptoPP(benchmark::State& state) {
-    CryptoPP::Weak::ARC4 rc4;
-    for (auto _ : state) {
-        rc4.SetKey(kKey, 16);
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(RC4_KeySetup_CryptoPP);
-
-void RC4_KeySetup_Botan(benchmark::State& state) {
-    auto rc4 = Botan::StreamCipher::create("RC4");
-    for (auto _ : state) {
-        rc4->set_key(kKey, 16);
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(RC4_KeySetup_Botan);
 
 void RC4_KeySetup_OpenSSL(benchmark::State& state) {
     load_legacy_provider();
@@ -355,6 +284,29 @@ void RC4_KeySetup_OpenSSL(benchmark::State& state) {
     EVP_CIPHER_free(cipher);
 }
 BENCHMARK(RC4_KeySetup_OpenSSL);
+
+const bool peer_key_setups = [] {
+    using benchmark::RegisterBenchmark;
+    RegisterBenchmark("Twofish_KeySetup_CryptoPP",
+                      cryptopp_key_setup<CryptoPP::Twofish::Encryption>, kKey, 0)
+        ->Arg(16)->Arg(24)->Arg(32);
+    RegisterBenchmark("Twofish_KeySetup_Botan", botan_key_setup<Botan::BlockCipher>, "Twofish",
+                      kKey, 0)
+        ->Arg(16)->Arg(24)->Arg(32);
+    RegisterBenchmark("Serpent_KeySetup_CryptoPP",
+                      cryptopp_key_setup<CryptoPP::Serpent::Encryption>, kKey, 32);
+    RegisterBenchmark("Serpent_KeySetup_Botan", botan_key_setup<Botan::BlockCipher>, "Serpent",
+                      kKey, 32);
+    RegisterBenchmark("GOST_KeySetup_CryptoPP", cryptopp_key_setup<CryptoPP::GOST::Encryption>,
+                      kKey, 32);
+    RegisterBenchmark("GOST_KeySetup_Botan", botan_key_setup<Botan::BlockCipher>,
+                      "GOST-28147-89", kKey, 32);
+    RegisterBenchmark("RC4_KeySetup_CryptoPP", cryptopp_key_setup<CryptoPP::Weak::ARC4>, kKey,
+                      16);
+    RegisterBenchmark("RC4_KeySetup_Botan", botan_key_setup<Botan::StreamCipher>, "RC4", kKey,
+                      16);
+    return true;
+}();
 
 // ---- Serpent's text operation over its kernel ---------------------------------------------
 

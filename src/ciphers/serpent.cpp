@@ -13,22 +13,7 @@ namespace ombrak::ciphers {
 
 namespace {
 
-struct PlainWords {
-    using V = std::uint32_t;
-    template <std::uint8_t T>
-    static V tern(V a, V b, V c) {
-        return tern_anf<T>(a, b, c, ~0u);
-    }
-    template <int N>
-    static V rotl(V v) {
-        return v << N | v >> (32 - N);
-    }
-    template <int N>
-    static V shl(V v) {
-        return v << N;
-    }
-    static V set1(std::uint32_t w) { return w; }
-};
+using PlainWords = ShiftWords<std::uint32_t>;
 using Plain = SerpentRounds<PlainWords>;
 
 template <bool Decrypt>

@@ -10,22 +10,7 @@ namespace {
 
 typedef std::uint32_t u32x8 __attribute__((vector_size(32)));
 
-struct Avx2Words {
-    using V = u32x8;
-    template <std::uint8_t T>
-    static V tern(V a, V b, V c) {
-        return tern_anf<T>(a, b, c, V{} - 1);
-    }
-    template <int N>
-    static V rotl(V v) {
-        return v << N | v >> (32 - N);
-    }
-    template <int N>
-    static V shl(V v) {
-        return v << N;
-    }
-    static V set1(std::uint32_t w) { return V{} + w; }
-};
+using Avx2Words = ShiftWords<u32x8>;
 
 // A 4 x 4 transpose in each 128-bit lane: four vectors of two blocks become the four words of
 // eight blocks, and back.

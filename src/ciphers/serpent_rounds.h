@@ -78,6 +78,26 @@ inline V tern_anf(V a, V b, V c, V ones) {
     return r;
 }
 
+/// The word operations of a type with C++'s shift and arithmetic operators: a plain 32-bit word,
+/// or a compiler vector of them (where a scalar operand is applied to every lane).
+template <class Word>
+struct ShiftWords {
+    using V = Word;
+    template <std::uint8_t T>
+    static V tern(V a, V b, V c) {
+        return tern_anf<T>(a, b, c, V{} - 1);
+    }
+    template <int N>
+    static V rotl(V v) {
+        return v << N | v >> (32 - N);
+    }
+    template <int N>
+    static V shl(V v) {
+        return v << N;
+    }
+    static V set1(std::uint32_t w) { return V{} + w; }
+};
+
 // W provides: type V; tern<Table>(a, b, c); rotl<n>(v); shl<n>(v); set1(word).
 template <class W>
 struct SerpentRounds {

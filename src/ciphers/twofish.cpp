@@ -343,18 +343,7 @@ void TwofishKernel::cbc_encrypt(std::uint8_t* data, std::size_t blocks,
 
 void TwofishKernel::cbc_decrypt(std::uint8_t* data, std::size_t blocks,
                                 std::uint8_t* chain) const noexcept {
-    constexpr std::size_t kChunk = 16;
-    std::uint8_t kept[kChunk * 16];
-    while (blocks) {
-        const std::size_t n = blocks < kChunk ? blocks : kChunk;
-        std::memcpy(kept, data, n * 16);
-        decrypt_ecb(data, n);
-        for (std::size_t i = 0; i < 16; ++i) data[i] ^= chain[i];
-        for (std::size_t i = 16; i < n * 16; ++i) data[i] ^= kept[i - 16];
-        std::memcpy(chain, kept + (n - 1) * 16, 16);
-        data += n * 16;
-        blocks -= n;
-    }
+    cbc_decrypt_chunked(*this, data, blocks, chain);
 }
 
 }  // namespace ombrak::ciphers

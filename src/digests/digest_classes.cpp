@@ -144,7 +144,9 @@ Text Md5Context::digest_file(const Text& path) {
                                                           : RuntimeError::FileAccess);
     if (in->size() && *in->size() > kLimit) raise_runtime(RuntimeError::Overflow);
     MD5Init();
-    Bytes piece(files::kPiece);
+    // A small file needs no more than its size.
+    Bytes piece(static_cast<std::size_t>(
+        std::clamp<std::uint64_t>(in->size().value_or(files::kPiece), 1, files::kPiece)));
     for (std::size_t n; (n = in->read(piece.data(), piece.size())) > 0;) {
         // A stream's size is found out as it is read.
         if (static_cast<std::uint64_t>(total_) + n > kLimit) raise_runtime(RuntimeError::Overflow);

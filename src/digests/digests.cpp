@@ -34,6 +34,18 @@ bool cpu_has_sha() {
     return yes;
 }
 
+// The SHA instructions when the CPU has them, the portable code otherwise.
+template <class Algo, auto Ni>
+void sha_compress(typename Algo::State& s, const std::uint8_t* blocks, std::size_t n,
+                  const std::uint8_t* more, std::size_t m) noexcept {
+    if (cpu_has_sha()) {
+        Ni(s.data(), blocks, n, more, m);
+    } else {
+        Algo::compress_portable(s, blocks, n);
+        Algo::compress_portable(s, more, m);
+    }
+}
+
 // ---- MD5 ---------------------------------------------------------------------------------
 
 constexpr std::uint32_t kMd5K[64] = {
@@ -139,19 +151,7 @@ void Sha1Algo::compress_portable(State& s, const std::uint8_t* blocks, std::size
 
 void Sha1Algo::compress2(State& s, const std::uint8_t* blocks, std::size_t n,
                           const std::uint8_t* more, std::size_t m) noexcept {
-    if (cpu_has_sha()) {
-        sha1_compress_ni(s.data(), blocks, n, more, m);
-    } else {
-        compress_portable(s, blocks, n);
-        compress_portable(s, more, m);
-    }
-}
-
-void Sha1Algo::compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
-    if (cpu_has_sha())
-        sha1_compress_ni(s.data(), blocks, n);
-    else
-        compress_portable(s, blocks, n);
+    sha_compress<Sha1Algo, sha1_compress_ni>(s, blocks, n, more, m);
 }
 
 std::array<std::uint8_t, 20> Sha1Algo::digest(const State& s) noexcept {
@@ -182,19 +182,7 @@ void Sha256Algo::compress_portable(State& s, const std::uint8_t* blocks, std::si
 
 void Sha256Algo::compress2(State& s, const std::uint8_t* blocks, std::size_t n,
                           const std::uint8_t* more, std::size_t m) noexcept {
-    if (cpu_has_sha()) {
-        sha256_compress_ni(s.data(), blocks, n, more, m);
-    } else {
-        compress_portable(s, blocks, n);
-        compress_portable(s, more, m);
-    }
-}
-
-void Sha256Algo::compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
-    if (cpu_has_sha())
-        sha256_compress_ni(s.data(), blocks, n);
-    else
-        compress_portable(s, blocks, n);
+    sha_compress<Sha256Algo, sha256_compress_ni>(s, blocks, n, more, m);
 }
 
 std::array<std::uint8_t, 32> Sha256Algo::digest(const State& s) noexcept {

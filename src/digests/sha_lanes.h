@@ -21,8 +21,8 @@ alignas(16) inline constexpr std::uint32_t kSha256K[64] = {
 /// Compresses n blocks, then m blocks from `more` (a message's last blocks, padded elsewhere),
 /// keeping the state in registers between them.
 void sha1_compress_ni(std::uint32_t* state, const std::uint8_t* blocks, std::size_t n,
-                      const std::uint8_t* more = nullptr, std::size_t m = 0) noexcept;
+                      const std::uint8_t* more, std::size_t m) noexcept;
 void sha256_compress_ni(std::uint32_t* state, const std::uint8_t* blocks, std::size_t n,
-                        const std::uint8_t* more = nullptr, std::size_t m = 0) noexcept;
+                        const std::uint8_t* more, std::size_t m) noexcept;
 
 }  // namespace ombrak::digests

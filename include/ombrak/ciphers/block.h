@@ -55,23 +55,24 @@ void on_words(std::uint8_t* b, Transform&& t) noexcept {
     store_be32(b + 4, r);
 }
 
-/// CBC decryption of `blocks` 8-byte blocks in place with any kernel that decrypts several
-/// blocks at once (`decrypt_ecb`): the ciphertext of each chunk is kept, the chunk decrypted
-/// independently block by block, then XORed with the preceding ciphertext. `chain` holds the
-/// previous ciphertext block and is updated.
+/// CBC decryption of `blocks` blocks (Kernel::kBlockSize bytes each) in place with any kernel
+/// that decrypts several blocks at once (`decrypt_ecb`): the ciphertext of each chunk is kept,
+/// the chunk decrypted independently block by block, then XORed with the preceding ciphertext.
+/// `chain` holds the previous ciphertext block and is updated.
 template <class Kernel>
 void cbc_decrypt_chunked(const Kernel& k, std::uint8_t* data, std::size_t blocks,
                          std::uint8_t* chain) noexcept {
-    constexpr std::size_t kChunk = 32;  // blocks per chunk: 256 bytes of kept ciphertext
-    std::uint8_t kept[kChunk * 8];
+    constexpr std::size_t kBlock = Kernel::kBlockSize;
+    constexpr std::size_t kChunk = 256 / kBlock;  // blocks per chunk: 256 bytes kept
+    std::uint8_t kept[kChunk * kBlock];
     while (blocks) {
         std::size_t n = blocks < kChunk ? blocks : kChunk;
-        std::memcpy(kept, data, n * 8);
+        std::memcpy(kept, data, n * kBlock);
         k.decrypt_ecb(data, n);
-        for (std::size_t i = 0; i < 8; ++i) data[i] ^= chain[i];
-        for (std::size_t i = 8; i < n * 8; ++i) data[i] ^= kept[i - 8];
-        std::memcpy(chain, kept + (n - 1) * 8, 8);
-        data += n * 8;
+        for (std::size_t i = 0; i < kBlock; ++i) data[i] ^= chain[i];
+        for (std::size_t i = kBlock; i < n * kBlock; ++i) data[i] ^= kept[i - kBlock];
+        std::memcpy(chain, kept + (n - 1) * kBlock, kBlock);
+        data += n * kBlock;
         blocks -= n;
     }
 }

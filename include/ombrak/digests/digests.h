@@ -127,10 +127,12 @@ struct Sha1Algo {
     static State initial() noexcept {
         return {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
     }
-    static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
     /// n blocks, then m blocks from `more`, as one run (the state stays in registers).
     static void compress2(State& s, const std::uint8_t* blocks, std::size_t n,
                           const std::uint8_t* more, std::size_t m) noexcept;
+    static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
+        compress2(s, blocks, n, nullptr, 0);
+    }
     static void compress_portable(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
     static std::array<std::uint8_t, 20> digest(const State& s) noexcept;
 };
@@ -143,10 +145,12 @@ struct Sha256Algo {
         return {0x6A09E667, 0xBB67AE85, 0x3C6EF372, 0xA54FF53A,
                 0x510E527F, 0x9B05688C, 0x1F83D9AB, 0x5BE0CD19};
     }
-    static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
     /// n blocks, then m blocks from `more`, as one run (the state stays in registers).
     static void compress2(State& s, const std::uint8_t* blocks, std::size_t n,
                           const std::uint8_t* more, std::size_t m) noexcept;
+    static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
+        compress2(s, blocks, n, nullptr, 0);
+    }
     static void compress_portable(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
     static std::array<std::uint8_t, 32> digest(const State& s) noexcept;
 };
