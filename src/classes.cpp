@@ -5,6 +5,7 @@
 #include "frame/catalogue_list.h"
 #include "ombrak/digests/classes.h"
 #include "ombrak/encoding/base64_class.h"
+#include "ombrak/encoding/huffman_class.h"
 #include "ombrak/frame/root_class.h"
 
 namespace ombrak::frame {
@@ -25,6 +26,7 @@ std::vector<ClassEntry> library_classes() {
         entry<clsKvVeskEncDecSerpentA>(),
         entry<clsKvVeskEncDecRC4A>(),
         entry<clsKvVeskEncDecBase64A>(),
+        entry<clsKvVeskEncDecHuffmanA>(),
         entry<clsKvVeskGeneralA>(),
         entry<clsKvVeskAdvancedA>(),
         entry<clsKvVeskEncDecEbA>(),
