@@ -19,6 +19,10 @@ void store_le64(std::uint8_t* p, std::uint64_t v) noexcept {
     std::memcpy(p, &v, 8);
 }
 
+void store_le16(std::uint8_t* p, std::uint16_t v) noexcept {
+    std::memcpy(p, &v, 2);
+}
+
 }  // namespace
 
 void ByteCounts::update(std::span<const std::uint8_t> bytes) noexcept {
@@ -241,6 +245,7 @@ HuffmanDecoder::Head HuffmanDecoder::read_head(std::span<const std::uint8_t> hea
 
     table_bits_ = std::min(kTableBits, longest);
     build_table(0, 0, 0);
+    pair_table();
     node_ = 0;
     return Head::Ok;
 }
@@ -248,8 +253,7 @@ HuffmanDecoder::Head HuffmanDecoder::read_head(std::span<const std::uint8_t> hea
 void HuffmanDecoder::build_table(int node, unsigned depth, unsigned path) noexcept {
     const unsigned size = 1u << table_bits_;
     if (symbol_[node] >= 0) {
-        const auto e =
-            static_cast<std::uint16_t>(depth << 8 | static_cast<unsigned>(symbol_[node]));
+        const auto e = depth | static_cast<std::uint32_t>(symbol_[node]) << 8 | 1u << 24;
         for (unsigned i = path; i < size; i += 1u << depth) table_[i] = e;
         return;
     }
@@ -264,6 +268,21 @@ void HuffmanDecoder::build_table(int node, unsigned depth, unsigned path) noexce
         } else {
             build_table(child_[b][node], depth + 1, p);
         }
+    }
+}
+
+void HuffmanDecoder::pair_table() noexcept {
+    // A second symbol joins the first when its code fits in the bits the first leaves. The
+    // second is looked up at a lower index, so going down reads only single entries.
+    for (unsigned i = 1u << table_bits_; i-- > 0;) {
+        const std::uint32_t first = table_[i];
+        if (first == kLong) continue;
+        const unsigned used = first & 0xFF;
+        const std::uint32_t second = table_[i >> used];
+        if (second == kLong) continue;
+        const unsigned more = second & 0xFF;
+        if (used + more > table_bits_) continue;
+        table_[i] = (used + more) | (first & 0xFF00) | (second & 0xFF00) << 8 | 2u << 24;
     }
 }
 
@@ -304,16 +323,18 @@ HuffmanDecoder::Stop HuffmanDecoder::decode(const std::uint8_t* p, std::size_t b
                 stop = Stop::Boundary;
                 break;
             }
-            // Five codes of at most 11 bits from the 57 bits one load gives.
-            while (room - o >= 5 && b < stop_bit && b / 8 + 8 <= bytes) {
+            // Five lookups of at most 11 bits from the 57 bits one load gives, each giving
+            // one or two symbols (stored as two bytes; the second may be overwritten).
+            while (room - o >= 11 && b < stop_bit && b / 8 + 8 <= bytes) {
                 std::uint64_t buf = load_le64(p + b / 8) >> (b % 8);
-                std::uint16_t e;
-#define OMBRAK_HUFFMAN_STEP                  \
-    e = table_[buf & mask];                  \
-    if (e == kLong) goto slow;               \
-    out[o++] = static_cast<std::uint8_t>(e); \
-    buf >>= e >> 8;                          \
-    b += e >> 8;
+                std::uint32_t e;
+#define OMBRAK_HUFFMAN_STEP                                  \
+    e = table_[buf & mask];                                  \
+    if (e == kLong) goto slow;                               \
+    store_le16(out + o, static_cast<std::uint16_t>(e >> 8)); \
+    o += e >> 24;                                            \
+    buf >>= e & 63;                                          \
+    b += e & 0xFF;
                 OMBRAK_HUFFMAN_STEP
                 OMBRAK_HUFFMAN_STEP
                 OMBRAK_HUFFMAN_STEP

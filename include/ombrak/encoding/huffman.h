@@ -133,6 +133,7 @@ class HuffmanDecoder {
     static constexpr int kMaxNodes = 511;
     static constexpr unsigned kTableBits = 11;
     void build_table(int node, unsigned depth, unsigned path) noexcept;
+    void pair_table() noexcept;
     bool walk(const std::uint8_t* p, std::uint64_t end, std::uint64_t& bit,
               std::uint8_t& symbol) noexcept;
 
@@ -145,11 +146,12 @@ class HuffmanDecoder {
     std::int16_t symbol_[kMaxNodes];
     int nodes_ = 0;
     int node_ = 0;  // where a code begun in the previous piece stands
-    // The first table_bits_ bits of the remaining data give a symbol and its code length
-    // (length << 8 | symbol), or kLong when the code is longer or leads nowhere.
-    static constexpr std::uint16_t kLong = 0xFFFF;
+    // The first table_bits_ bits of the remaining data give one or two symbols: bits taken in
+    // the low byte, the symbols in the next two, their number in the top byte; kLong when the
+    // first code is longer or leads nowhere.
+    static constexpr std::uint32_t kLong = 0;
     unsigned table_bits_ = 0;
-    std::array<std::uint16_t, 1u << kTableBits> table_;
+    std::array<std::uint32_t, 1u << kTableBits> table_;
 };
 
 }  // namespace ombrak::encoding
