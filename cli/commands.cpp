@@ -1,4 +1,4 @@
-// classes, describe, demo and base64.
+// The tool's task commands: classes, describe, demo, base64, the ciphers and compression.
 #include "commands.h"
 
 #include <unistd.h>
@@ -12,6 +12,7 @@
 #include "ombrak/ciphers/classes.h"
 #include "ombrak/ciphers/envelope.h"
 #include "ombrak/encoding/base64.h"
+#include "ombrak/encoding/huffman_class.h"
 #include "ombrak/frame/components.h"
 #include "ombrak/frame/error.h"
 #include "ombrak/frame/object.h"
@@ -213,7 +214,29 @@ int run_demo(std::ostream& out) {
     ObjectRef sha256 = create_object("Ombrak10.clsKvVeskEncDecSha256A");
     tour_call(out, sha256, "SHA256", MemberKind::Method, {Variant(u"abc")}, "SHA256(\"abc\")");
 
-    out << "\n5. Files stream through fixed-size pieces into a temporary file renamed into place\n";
+    out << "\n5. Huffman compression, Ombrak10.clsKvVeskEncDecHuffmanA\n";
+    ObjectRef huffman = create_object("Ombrak10.clsKvVeskEncDecHuffmanA");
+    std::string steps;
+    huffman->connect(
+        make_host_object([&](std::string_view, MemberKind, std::span<ArgRef> args) {
+            steps.append(" ").append(text_to_utf8(to_text(*args[0].var)));
+            return Variant();
+        }));
+    Variant spell(Bytes{'a', 'b', 'r', 'a', 'c', 'a', 'd', 'a', 'b', 'r', 'a'}),
+        spell_len(std::int32_t{11});
+    call(*huffman, "EncodeByte", spell, spell_len);
+    out << "  EncodeByte(\"abracadabra\", 11): the array becomes the HE3 container\n      -> "
+        << show(spell) << "\n      progress:" << steps << "\n";
+    Variant packed_len(static_cast<std::int32_t>(spell.get<Bytes>().size()));
+    call(*huffman, "DecodeByte", spell, packed_len);
+    out << "  DecodeByte of it -> " << show(spell) << "\n";
+    tour_call(out, huffman, "EncodeString", MemberKind::Method, {Variant(u"aaaa")},
+              "EncodeString(\"aaaa\"): one distinct value is stored as it is, behind HE0");
+    tour_call(out, huffman, "DecodeByte", MemberKind::Method,
+              {Variant(Bytes{'H', 'E', '4', '\r'}), Variant(std::int32_t{4})},
+              "DecodeByte of something else");
+
+    out << "\n6. Files stream through fixed-size pieces into a temporary file renamed into place\n";
     std::string folder = (std::filesystem::temp_directory_path() / "ombrak10-demo-XXXXXX").string();
     if (::mkdtemp(folder.data())) {
         std::ofstream(folder + "/plain.txt") << "a file the demo encrypts and decrypts\n";
@@ -242,7 +265,7 @@ int run_demo(std::ostream& out) {
 
     std::size_t built = 0;
     for (const auto& e : catalogue()) built += e.library;
-    out << "\n6. The catalogue holds " << built
+    out << "\n7. The catalogue holds " << built
         << " classes; `ombrak10 classes` lists them, `ombrak10 describe NAME` shows members.\n";
     return 0;
 }
@@ -485,6 +508,34 @@ bool cipher_command(const CipherOptions& options, bool decrypt, files::Input& in
     if (dynamic_cast<EnvelopeCipher*>(object.get()))
         return envelope_command(options, decrypt, object, in, out, error);
     return text_cipher_command(options, decrypt, object, in, out, error);
+}
+
+bool huffman_command(bool decompress, bool progress, files::Input& in, files::Sink& out,
+                     std::string& error) {
+    constexpr std::uint64_t kLimit = INT32_MAX;  // a container's lengths are signed 32-bit
+    if (!spool_within(in, kLimit, false) || *in.size() > kLimit) {
+        error = "the input is longer than a container holds (" + std::to_string(kLimit) +
+                " bytes)";
+        return false;
+    }
+    auto huffman = std::make_shared<clsKvVeskEncDecHuffmanA>();
+    if (progress) huffman->connect(progress_bar());
+    try {
+        if (decompress)
+            huffman->decode_stream(in, out);
+        else
+            huffman->encode_stream(in, out);
+        return true;
+    } catch (const Error& e) {
+        if (e.number() == kObjectErrorBase) {
+            error = e.description();
+        } else if (e.number() == static_cast<std::int32_t>(RuntimeError::SubscriptOutOfRange)) {
+            error = "the data is corrupt (its code table or data lead outside the code)";
+        } else {
+            throw;
+        }
+        return false;
+    }
 }
 
 }  // namespace ombrak::cli

@@ -56,4 +56,11 @@ struct CipherOptions {
 bool cipher_command(const CipherOptions& options, bool decrypt, files::Input& in, files::Sink& out,
                     std::string& error);
 
+/// `compress` / `decompress`: writes exactly what EncodeFile / DecodeFile write (standard input
+/// is spooled first: compressing reads it twice). Returns false with a message in `error` for an
+/// input longer than a container holds or one that does not decompress. Raises error 75 when
+/// reading or writing fails.
+bool huffman_command(bool decompress, bool progress, files::Input& in, files::Sink& out,
+                     std::string& error);
+
 }  // namespace ombrak::cli

@@ -1,5 +1,5 @@
-// The `ombrak10` command line tool: introspection, ciphers, digests, Base64, the demo and the
-// script host.
+// The `ombrak10` command line tool: introspection, ciphers, digests, Base64, Huffman
+// compression, the demo and the script host.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -138,6 +138,19 @@ int main(int argc, char** argv) {
         cipher_commands[i] = c;
     }
 
+    std::string huffman_in = "-", huffman_out;
+    CLI::App* huffman_commands[2];
+    const char* huffman_verbs[2] = {"compress", "decompress"};
+    for (int i = 0; i < 2; ++i) {
+        auto* c = app.add_subcommand(
+            huffman_verbs[i], i ? "Decompress an HE3 or HE0 container (a file or standard input)"
+                                : "Compress a file (or standard input) into an HE3 container "
+                                  "with a static Huffman code");
+        c->add_option("-o,--output", huffman_out, "Output file (default: standard output)");
+        c->add_option("IN", huffman_in, "Input file, - for standard input");
+        huffman_commands[i] = c;
+    }
+
     DigestOptions digest_options;
     std::vector<std::string> digest_files;
     auto* digest = app.add_subcommand(
@@ -222,6 +235,14 @@ int main(int argc, char** argv) {
         return stream(verb, cipher_in, cipher_out,
                       [&](files::Input& in, files::Sink& out, std::string& error) {
                           return cipher_command(cipher, i == 1, in, out, error);
+                      });
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (!*huffman_commands[i]) continue;
+        const bool progress = isatty(STDERR_FILENO);
+        return stream(huffman_verbs[i], huffman_in, huffman_out,
+                      [&](files::Input& in, files::Sink& out, std::string& error) {
+                          return huffman_command(i == 1, progress, in, out, error);
                       });
     }
     if (*base64) {

@@ -171,5 +171,31 @@ if command -v openssl >/dev/null && openssl enc -rc4-40 -provider legacy -provid
     check "openssl rc4" 0 bash -c "openssl enc -rc4-40 -provider legacy -provider default -K 6b20726334 <\"$work/data\" | cmp -s - \"$work/rc4.enc\""
 fi
 
+# Huffman compression: the container's bytes, round trips through files and pipes, failures.
+check "compress abracadabra" 0 bash -c "printf abracadabra | \"$tool\" compress | od -An -tx1 | tr -d ' \n' | grep -qx 4845330d660b000000050061016203630364037203ba071a730d"
+check "compress nothing" 0 bash -c "printf '' | \"$tool\" compress | cmp -s - <(printf 'HE0\r')"
+{ for i in $(seq 1 40000); do echo "line $i of a text that compresses well"; done; } >"$work/text"
+check "compress a file" 0 "$tool" compress -o "$work/text.he3" "$work/text"
+check "it is smaller" 0 test "$(stat -c %s "$work/text.he3")" -lt "$(stat -c %s "$work/text")"
+check "compress standard input" 0 bash -c "\"$tool\" compress <\"$work/text\" | cmp -s - \"$work/text.he3\""
+check "decompress a file" 0 "$tool" decompress -o "$work/text.back" "$work/text.he3"
+same "decompressed text" "$work/text" "$work/text.back"
+check "decompress standard input" 0 bash -c "cat \"$work/text.he3\" | \"$tool\" decompress | cmp -s - \"$work/text\""
+check "random bytes round trip" 0 bash -c "\"$tool\" compress \"$work/data\" | \"$tool\" decompress | cmp -s - \"$work/data\""
+check "decompress stored" 0 bash -c "printf 'HE0\rxyz' | \"$tool\" decompress | cmp -s - <(printf xyz)"
+check "decompress not a container" 1 bash -c "printf 'HE4\rxyz' | \"$tool\" decompress"
+cp "$work/err" "$work/why"
+check "says why" 0 grep -q "identification string not found" "$work/why"
+{ head -c 4 "$work/text.he3"; printf '\377'; tail -c +6 "$work/text.he3"; } >"$work/bad.he3"
+echo keep >"$work/kept"
+check "decompress a bad checksum" 1 "$tool" decompress -o "$work/kept" "$work/bad.he3"
+cp "$work/err" "$work/why"
+check "says so" 0 grep -q "checksum did not match" "$work/why"
+check "the destination stays" 0 grep -qx keep "$work/kept"
+head -c 300 "$work/text.he3" >"$work/cut.he3"
+check "decompress a truncated container" 1 "$tool" decompress "$work/cut.he3"
+check "compress a missing file" 1 "$tool" compress "$work/none"
+check "compress to a full disk" 1 bash -c "\"$tool\" compress \"$work/text\" >/dev/full"
+
 echo "cli: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
