@@ -56,7 +56,7 @@ bench-tool: deps
 
 # Each fuzz target runs FUZZ_SECONDS under ASan+UBSan, with the library instrumented for
 # coverage; prints executions and coverage per target. Findings go to $(FUZZ_BUILD)/findings.
-FUZZ_TARGETS ?= base64_fuzz envelope_fuzz serpent_fuzz rc4_fuzz script_fuzz
+FUZZ_TARGETS ?= base64_fuzz envelope_fuzz serpent_fuzz rc4_fuzz huffman_fuzz script_fuzz
 FUZZ_FLAGS   ?=
 fuzz: deps
 	@scripts/deps.sh fuzz

@@ -93,3 +93,21 @@ done
 echo "--- ours vs coreutils base64, both to a file"
 row "base64" "$tool base64 plain >out" "base64 plain >out"
 row "base64 -d" "$tool base64 -d plain.b64 >out" "base64 -d plain.b64 >out"
+echo "--- compression: ours vs gzip -1 and zstd -1, to standard output (English text and random bytes)"
+if [[ -z $only || "compress" =~ $only || "decompress" =~ $only ]]; then
+    : >text
+    while [ "$(stat -c %s text)" -lt $((mib * 1048576)) ]; do cat /usr/share/common-licenses/* >>text; done
+    truncate -s "${mib}M" text
+    "$tool" compress text >text.he3
+    "$tool" compress plain >plain.he3
+    gzip -1 -c text >text.gz
+    gzip -1 -c plain >plain.gz
+    zstd -q -1 -c text >text.zst
+    echo "sizes of ${mib} MiB: text: ours $(stat -c %s text.he3), gzip -1 $(stat -c %s text.gz), zstd -1 $(stat -c %s text.zst); random: ours $(stat -c %s plain.he3), gzip -1 $(stat -c %s plain.gz)"
+fi
+row "compress text" "$tool compress text >out" "gzip -1 -c text >out"
+row "compress text (zstd)" "$tool compress text >out" "zstd -q -1 -c text >out"
+row "decompress text" "$tool decompress text.he3 >out" "gzip -dc text.gz >out"
+row "decompress text (zstd)" "$tool decompress text.he3 >out" "zstd -q -dc text.zst >out"
+row "compress random" "$tool compress plain >out" "gzip -1 -c plain >out"
+row "decompress random" "$tool decompress plain.he3 >out" "gzip -dc plain.gz >out"

@@ -209,19 +209,18 @@ int run_demo(std::ostream& out) {
     ObjectRef sha1 = create_object("Ombrak10.clsKvVeskEncDecShaA");
     Variant message(u"abc");
     Variant sha1_hex = call(*sha1, "SHA1", message);
-    out << "  SHA1(message) -> " << show(sha1_hex) << "\n      and message is now "
-        << show(message) << " (the operation empties the caller's variable)\n";
+    out << "  SHA1(message) -> " << show(sha1_hex) << "\n      and message is now " << show(message)
+        << " (the operation empties the caller's variable)\n";
     ObjectRef sha256 = create_object("Ombrak10.clsKvVeskEncDecSha256A");
     tour_call(out, sha256, "SHA256", MemberKind::Method, {Variant(u"abc")}, "SHA256(\"abc\")");
 
     out << "\n5. Huffman compression, Ombrak10.clsKvVeskEncDecHuffmanA\n";
     ObjectRef huffman = create_object("Ombrak10.clsKvVeskEncDecHuffmanA");
     std::string steps;
-    huffman->connect(
-        make_host_object([&](std::string_view, MemberKind, std::span<ArgRef> args) {
-            steps.append(" ").append(text_to_utf8(to_text(*args[0].var)));
-            return Variant();
-        }));
+    huffman->connect(make_host_object([&](std::string_view, MemberKind, std::span<ArgRef> args) {
+        steps.append(" ").append(text_to_utf8(to_text(*args[0].var)));
+        return Variant();
+    }));
     Variant spell(Bytes{'a', 'b', 'r', 'a', 'c', 'a', 'd', 'a', 'b', 'r', 'a'}),
         spell_len(std::int32_t{11});
     call(*huffman, "EncodeByte", spell, spell_len);
@@ -514,8 +513,7 @@ bool huffman_command(bool decompress, bool progress, files::Input& in, files::Si
                      std::string& error) {
     constexpr std::uint64_t kLimit = INT32_MAX;  // a container's lengths are signed 32-bit
     if (!spool_within(in, kLimit, false) || *in.size() > kLimit) {
-        error = "the input is longer than a container holds (" + std::to_string(kLimit) +
-                " bytes)";
+        error = "the input is longer than a container holds (" + std::to_string(kLimit) + " bytes)";
         return false;
     }
     auto huffman = std::make_shared<clsKvVeskEncDecHuffmanA>();

@@ -4,7 +4,7 @@
 set -euo pipefail
 case "${1:-test}" in
   test)  pkgs=(g++ cmake ninja-build make pkg-config libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev nettle-dev openssl) ;;
-  bench) pkgs=(libbenchmark-dev libssl-dev libcrypto++-dev libbotan-2-dev nettle-dev zlib1g-dev openssl hyperfine time) ;;
+  bench) pkgs=(libbenchmark-dev libssl-dev libcrypto++-dev libbotan-2-dev nettle-dev zlib1g-dev openssl hyperfine time gzip zstd) ;;
   fuzz)  pkgs=(clang libclang-rt-14-dev) ;;
   *) echo "usage: $0 test|bench|fuzz" >&2; exit 2 ;;
 esac

@@ -48,3 +48,18 @@ for c in serpent rc4; do
         done
     done
 done
+
+# Huffman: containers of text, of skewed and random bytes, stored ones, and a few damaged ones.
+out=$corpus/huffman_fuzz
+mkdir -p "$out"
+printf 'abracadabra' >"$tmp/abra"
+printf 'the quick brown fox jumps over the lazy dog; THE QUICK BROWN FOX!\n' >"$tmp/fox"
+head -c 300 /dev/urandom >"$tmp/noise"
+head -c 2000 /dev/urandom | od -An -tu1 | tr -s ' ' '\n' | awk 'NF {print ($1 < 200 ? "e" : ($1 < 250 ? "t" : $1))}' | tr -d '\n' >"$tmp/skew"
+printf 'aaaaaaaa' >"$tmp/same"
+printf '' >"$tmp/empty"
+for f in abra fox noise skew same empty; do
+    "$tool" compress -o "$out/$f" "$tmp/$f"
+done
+{ head -c 4 "$out/fox"; printf '\377'; tail -c +6 "$out/fox"; } >"$out/fox-checksum"
+head -c 40 "$out/skew" >"$out/skew-cut"

@@ -155,11 +155,12 @@ struct ArrayOutput {
     void took(std::size_t n) { made += n; }
 };
 
-// Decoded data through a buffer to a sink, with the XOR of what passed.
+// Decoded data through a buffer (256 KiB, or less for less data) to a sink, with the XOR of
+// what passed.
 struct SinkOutput {
     files::Sink& sink;
     std::uint64_t length, made = 0;
-    Bytes buffer = Bytes(256 * 1024);
+    Bytes buffer = Bytes(static_cast<std::size_t>(std::min<std::uint64_t>(length, 256 * 1024)));
     std::size_t held = 0;
     std::uint8_t checksum = 0;
     std::uint8_t* space(std::size_t& room) {
@@ -285,20 +286,27 @@ void clsKvVeskEncDecHuffmanA::DecodeByte(Bytes& bytes, std::int32_t& byte_len) {
     steps.finish();
 }
 
-Text clsKvVeskEncDecHuffmanA::EncodeString(Text& text) {
+namespace {
+
+// An array operation on the text's ANSI bytes (one a character), its result as ANSI text.
+template <auto Op>
+Text through_bytes(clsKvVeskEncDecHuffmanA& h, const Text& text) {
     CodePageScope code_page;
+    if (text.size() > kMaxLength) raise_runtime(RuntimeError::Overflow);
     Bytes bytes = ansi_from_text(text);
-    auto length = static_cast<std::int32_t>(std::min<std::size_t>(text.size(), kMaxLength));
-    EncodeByte(bytes, length);
+    auto length = static_cast<std::int32_t>(text.size());
+    (h.*Op)(bytes, length);
     return ansi_to_text(bytes);
 }
 
+}  // namespace
+
+Text clsKvVeskEncDecHuffmanA::EncodeString(Text& text) {
+    return through_bytes<&clsKvVeskEncDecHuffmanA::EncodeByte>(*this, text);
+}
+
 Text clsKvVeskEncDecHuffmanA::DecodeString(Text& text) {
-    CodePageScope code_page;
-    Bytes bytes = ansi_from_text(text);
-    auto length = static_cast<std::int32_t>(std::min<std::size_t>(text.size(), kMaxLength));
-    DecodeByte(bytes, length);
-    return ansi_to_text(bytes);
+    return through_bytes<&clsKvVeskEncDecHuffmanA::DecodeByte>(*this, text);
 }
 
 void clsKvVeskEncDecHuffmanA::encode_stream(files::Input& in, files::Sink& out) {
