@@ -19,6 +19,7 @@
 
 #include "files_support.h"
 #include "ombrak/ciphers/classes.h"
+#include "ombrak/encoding/huffman_class.h"
 #include "ombrak/frame/components.h"
 #include "ombrak/frame/platform.h"
 #include "ombrak/frame/root_class.h"
@@ -115,6 +116,25 @@ void round_trips(int id, int round) {
     if (events < 4) fail("events missing on thread " + std::to_string(id));
 }
 
+void huffman_round_trip(int id, int round) {
+    clsKvVeskEncDecHuffmanA h;
+    std::atomic<int> events{0};
+    h.connect(make_host_object([&](auto, auto, std::span<ArgRef>) {
+        ++events;
+        return Variant();
+    }));
+    Bytes data(30000);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>((i * i + static_cast<std::size_t>(id + round)) % 23);
+    Bytes b = data;
+    auto n = static_cast<std::int32_t>(b.size());
+    h.EncodeByte(b, n);
+    n = static_cast<std::int32_t>(b.size());
+    h.DecodeByte(b, n);
+    if (b != data) fail("Huffman round trip broken on thread " + std::to_string(id));
+    if (events < 6) fail("Huffman events missing on thread " + std::to_string(id));
+}
+
 void worker(int id, const fs::path& folder, const std::string& plain) {
     clsKvOmbrak10 root;
     ObjectRef mine = make_host_object([](auto, auto, auto) { return Variant(); });
@@ -125,6 +145,7 @@ void worker(int id, const fs::path& folder, const std::string& plain) {
         round_trips<clsKvVeskEncDecTeaA>(id, round);
         round_trips<clsKvVeskEncDecBlowFishA>(id, round);
         round_trips<clsKvVeskEncDecDesA>(id, round);
+        huffman_round_trip(id, round);
         if (root.BuddyObjectGlobal() != mine) fail("another thread's object in this slot");
         if (root.About() != 0) fail("About returned other than 0");
         ObjectRef made = create_object("Ombrak10.clsKvVeskEncDecDesA");
