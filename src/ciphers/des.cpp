@@ -6,6 +6,7 @@
 
 #include <array>
 #include <bit>
+#include <cstring>
 
 #include "ombrak/ciphers/block.h"
 
@@ -267,6 +268,44 @@ void DesKernel::cbc_encrypt(std::uint8_t* data, std::size_t blocks,
 void DesKernel::cbc_decrypt(std::uint8_t* data, std::size_t blocks,
                             std::uint8_t* chain) const noexcept {
     cbc_decrypt_chunked(*this, data, blocks, chain);
+}
+
+void TripleDesKernel::set_key(const std::uint8_t key[24]) noexcept {
+    k1_.set_key(key);
+    k2_.set_key(key + 8);
+    k3_.set_key(key + 16);
+}
+
+void TripleDesKernel::encrypt_block(std::uint8_t* b) const noexcept {
+    k1_.encrypt_block(b);
+    k2_.decrypt_block(b);
+    k3_.encrypt_block(b);
+}
+
+void TripleDesKernel::decrypt_block(std::uint8_t* b) const noexcept {
+    k3_.decrypt_block(b);
+    k2_.encrypt_block(b);
+    k1_.decrypt_block(b);
+}
+
+void TripleDesKernel::cbc_encrypt(std::uint8_t* data, std::size_t blocks,
+                                  std::uint8_t* chain) const noexcept {
+    for (; blocks; --blocks, data += 8) {
+        for (int i = 0; i < 8; ++i) data[i] ^= chain[i];
+        encrypt_block(data);
+        std::memcpy(chain, data, 8);
+    }
+}
+
+void TripleDesKernel::cbc_decrypt(std::uint8_t* data, std::size_t blocks,
+                                  std::uint8_t* chain) const noexcept {
+    for (; blocks; --blocks, data += 8) {
+        std::uint8_t kept[8];
+        std::memcpy(kept, data, 8);
+        decrypt_block(data);
+        for (int i = 0; i < 8; ++i) data[i] ^= chain[i];
+        std::memcpy(chain, kept, 8);
+    }
 }
 
 }  // namespace ombrak::ciphers

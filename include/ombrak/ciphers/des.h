@@ -32,4 +32,22 @@ class DesKernel {
     std::uint32_t keys_[32];
 };
 
+/// Triple DES (EDE): encrypt with the first key, decrypt with the second, encrypt with the third.
+/// Two-key triple DES is the three-key form with the first key again as the third.
+class TripleDesKernel {
+  public:
+    static constexpr std::size_t kBlockSize = 8;
+
+    /// Keys from 24 bytes: K1, K2, K3.
+    void set_key(const std::uint8_t key[24]) noexcept;
+
+    void encrypt_block(std::uint8_t* b) const noexcept;
+    void decrypt_block(std::uint8_t* b) const noexcept;
+    void cbc_encrypt(std::uint8_t* data, std::size_t blocks, std::uint8_t* chain) const noexcept;
+    void cbc_decrypt(std::uint8_t* data, std::size_t blocks, std::uint8_t* chain) const noexcept;
+
+  private:
+    DesKernel k1_, k2_, k3_;
+};
+
 }  // namespace ombrak::ciphers
