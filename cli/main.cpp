@@ -11,6 +11,7 @@
 #include <functional>
 #include <iostream>
 #include <optional>
+#include <set>
 
 #include "commands.h"
 #include "ombrak/frame/components.h"
@@ -118,9 +119,23 @@ int main(int argc, char** argv) {
                                          " a file (or standard input) with the library's envelope");
         c->add_option("--cipher", cipher.cipher,
                       "tea, blowfish, des, gost or twofish (the envelope), rc4 (as long as the "
-                      "data), serpent (the data zero-padded to 16-byte blocks, each on its own)")
+                      "data), serpent (the data zero-padded to 16-byte blocks, each on its own), "
+                      "provider[:N] (password encryption, method N = 0..24, 21 by default), "
+                      "glim:block or glim:stream (MD5 of the key, RC2 or RC4)")
             ->required()
-            ->check(CLI::IsMember({"tea", "blowfish", "des", "gost", "twofish", "rc4", "serpent"}));
+            ->check(CLI::Validator(
+                [](std::string& v) -> std::string {
+                    static const std::set<std::string> names = {
+                        "tea", "blowfish", "des",      "gost",       "twofish",
+                        "rc4", "serpent",  "provider", "glim:block", "glim:stream"};
+                    if (names.count(v)) return {};
+                    if (v.rfind("provider:", 0) == 0 && v.size() > 9 && v.size() <= 11 &&
+                        v.find_first_not_of("0123456789", 9) == std::string::npos &&
+                        std::stoi(v.substr(9)) <= 24)
+                        return {};
+                    return "unknown cipher '" + v + "'";
+                },
+                "CIPHER"));
         c->add_option("--min-key-length", cipher.min_key_length,
                       "Twofish: at least this many key bits (64, 128, 196 or 256; shorter keys "
                       "are zero-extended)");

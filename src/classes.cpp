@@ -7,6 +7,7 @@
 #include "ombrak/encoding/base64_class.h"
 #include "ombrak/encoding/huffman_class.h"
 #include "ombrak/frame/root_class.h"
+#include "ombrak/provider/classes.h"
 
 namespace ombrak::frame {
 
@@ -18,6 +19,8 @@ std::vector<ClassEntry> library_classes() {
         entry<clsKvVeskEncDecMD5A>(),
         entry<clsKvVeskEncDecShaA>(),
         entry<clsKvVeskEncDecSha256A>(),
+        entry<clsKvVeskEncDecA>(),
+        entry<clsKvVeskEncDecGlimA>(),
         entry<clsKvVeskEncDecTeaA>(),
         entry<clsKvVeskEncDecBlowFishA>(),
         entry<clsKvVeskEncDecDesA>(),

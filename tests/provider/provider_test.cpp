@@ -247,5 +247,131 @@ TEST(Provider, RecordedPlatformValues) {
     EXPECT_EQ(p::open_handles(), 0u);
 }
 
+// A context, a hash of `password` and a key, released at the end.
+struct Keyed {
+    p::Handle ctx = 0, hash = 0, key = 0;
+    Keyed(const char* provider, std::uint32_t hash_alg, std::uint32_t cipher,
+          std::uint32_t flags = 0) {
+        EXPECT_TRUE(p::acquire_context(ctx, nullptr, provider, p::PROV_RSA_FULL, 0));
+        EXPECT_TRUE(p::create_hash(ctx, hash_alg, 0, 0, hash));
+        const Bytes pw = bytes_of("password");
+        EXPECT_TRUE(p::hash_data(hash, pw.data(), static_cast<std::uint32_t>(pw.size()), 0));
+        EXPECT_TRUE(p::derive_key(ctx, cipher, hash, flags, key));
+    }
+    ~Keyed() {
+        p::destroy_key(key);
+        p::destroy_hash(hash);
+        p::release_context(ctx, 0);
+    }
+};
+
+TEST(Provider, MessagesInPiecesEqualOneCall) {
+    // Calls that are not final carry the chaining (or the keystream) on; a final call pads and
+    // starts the next message afresh.
+    Bytes data(80);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7);
+    for (std::uint32_t cipher :
+         {p::CALG_DES, p::CALG_3DES, p::CALG_3DES_112, p::CALG_RC2, p::CALG_RC4}) {
+        SCOPED_TRACE(cipher);
+        Keyed k(p::kEnhancedProvider, p::CALG_SHA, cipher);
+        Bytes whole = data;
+        whole.resize(96);
+        std::uint32_t len = 80;
+        ASSERT_TRUE(p::encrypt(k.key, 0, true, 0, whole.data(), len, 96));
+        whole.resize(len);
+        EXPECT_EQ(len, cipher == p::CALG_RC4 ? 80u : 88u);
+        Bytes pieces = data;
+        pieces.resize(96);
+        std::uint32_t a = 24, b = 56;
+        ASSERT_TRUE(p::encrypt(k.key, 0, false, 0, pieces.data(), a, 24));
+        ASSERT_TRUE(p::encrypt(k.key, 0, true, 0, pieces.data() + 24, b, 72));
+        pieces.resize(24 + b);
+        EXPECT_EQ(pieces, whole);
+        // After the final call the next message starts afresh.
+        Bytes again = data;
+        again.resize(96);
+        len = 80;
+        ASSERT_TRUE(p::encrypt(k.key, 0, true, 0, again.data(), len, 96));
+        again.resize(len);
+        EXPECT_EQ(again, whole);
+        // Decryption in pieces too.
+        std::uint32_t d1 = 40, d2 = static_cast<std::uint32_t>(whole.size()) - 40;
+        ASSERT_TRUE(p::decrypt(k.key, 0, false, 0, whole.data(), d1));
+        ASSERT_TRUE(p::decrypt(k.key, 0, true, 0, whole.data() + 40, d2));
+        whole.resize(40 + d2);
+        EXPECT_EQ(whole, data);
+    }
+}
+
+TEST(Provider, LengthsPaddingAndRefusals) {
+    Keyed k(p::kEnhancedProvider, p::CALG_MD5, p::CALG_3DES_112);
+    // The length needed: whole blocks plus one for a final call; nothing is encrypted.
+    for (std::uint32_t n : {0u, 1u, 7u, 8u, 9u}) {
+        std::uint32_t len = n;
+        ASSERT_TRUE(p::encrypt(k.key, 0, true, 0, nullptr, len, 0));
+        EXPECT_EQ(len, (n / 8 + 1) * 8);
+    }
+    std::uint32_t len = 7;
+    EXPECT_FALSE(p::encrypt(k.key, 0, false, 0, nullptr, len, 0));
+    EXPECT_EQ(p::last_error(), p::NTE_BAD_DATA);
+    Bytes small(8);
+    len = 8;
+    EXPECT_FALSE(p::encrypt(k.key, 0, true, 0, small.data(), len, 8));
+    EXPECT_EQ(p::last_error(), p::ERROR_MORE_DATA);
+    // Decryption: 0 bytes final, a length that is not whole blocks, bad padding.
+    len = 0;
+    EXPECT_FALSE(p::decrypt(k.key, 0, true, 0, small.data(), len));
+    EXPECT_EQ(p::last_error(), p::NTE_BAD_LEN);
+    len = 7;
+    EXPECT_FALSE(p::decrypt(k.key, 0, true, 0, small.data(), len));
+    EXPECT_EQ(p::last_error(), p::NTE_BAD_DATA);
+    Bytes block(16, 0);
+    len = 0;
+    ASSERT_TRUE(p::encrypt(k.key, 0, true, 0, block.data(), len, 16));  // padding only
+    Bytes corrupt = block;
+    corrupt[7] ^= 1;
+    len = 8;
+    EXPECT_FALSE(p::decrypt(k.key, 0, true, 0, corrupt.data(), len));
+    EXPECT_EQ(p::last_error(), p::NTE_BAD_DATA);
+    // The failed final call reset the key: the good block still decrypts.
+    len = 8;
+    EXPECT_TRUE(p::decrypt(k.key, 0, true, 0, block.data(), len));
+    EXPECT_EQ(len, 0u);
+    // A hash used for a key takes no more data.
+    const std::uint8_t x = 1;
+    EXPECT_FALSE(p::hash_data(k.hash, &x, 1, 0));
+    EXPECT_EQ(p::last_error(), p::NTE_BAD_HASH_STATE);
+}
+
+TEST(Provider, HandlesAreChecked) {
+    p::Handle ctx = 0, hash = 0, key = 0;
+    ASSERT_TRUE(p::acquire_context(ctx, "", p::kBaseProvider, p::PROV_RSA_FULL, 0));
+    // Unknown handles and handles of the wrong kind.
+    EXPECT_FALSE(p::create_hash(ctx + 1000, p::CALG_MD5, 0, 0, hash));
+    EXPECT_EQ(p::last_error(), p::ERROR_INVALID_HANDLE);
+    ASSERT_TRUE(p::create_hash(ctx, p::CALG_MD5, 0, 0, hash));
+    EXPECT_FALSE(p::create_hash(hash, p::CALG_MD5, 0, 0, key));
+    EXPECT_FALSE(p::release_context(hash, 0));
+    EXPECT_FALSE(p::destroy_key(hash));
+    std::uint32_t len = 0;
+    EXPECT_FALSE(p::encrypt(hash, 0, true, 0, nullptr, len, 0));
+    // The Base provider has no triple DES; lengths outside a cipher's range are refused.
+    EXPECT_FALSE(p::derive_key(ctx, p::CALG_3DES, hash, 0, key));
+    EXPECT_EQ(p::last_error(), p::NTE_BAD_ALGID);
+    EXPECT_FALSE(p::derive_key(ctx, p::CALG_RC4, hash, 128u << 16, key));
+    EXPECT_EQ(p::last_error(), p::NTE_BAD_FLAGS);
+    EXPECT_FALSE(p::derive_key(ctx, p::CALG_DES, hash, 40u << 16, key));
+    EXPECT_FALSE(p::create_hash(ctx, 0x8005, 0, 0, key));
+    EXPECT_EQ(p::last_error(), p::NTE_BAD_ALGID);
+    // Unknown provider names and types.
+    p::Handle other = 0;
+    EXPECT_FALSE(p::acquire_context(other, "", "No Such Provider", p::PROV_RSA_FULL, 0));
+    EXPECT_FALSE(p::acquire_context(other, "", p::kBaseProvider, 24, 0));
+    EXPECT_TRUE(p::destroy_hash(hash));
+    EXPECT_FALSE(p::destroy_hash(hash));  // once only
+    EXPECT_TRUE(p::release_context(ctx, 0));
+    EXPECT_EQ(p::open_handles(), 0u);
+}
+
 }  // namespace
 }  // namespace ombrak
