@@ -215,7 +215,30 @@ int run_demo(std::ostream& out) {
     ObjectRef sha256 = create_object("Ombrak10.clsKvVeskEncDecSha256A");
     tour_call(out, sha256, "SHA256", MemberKind::Method, {Variant(u"abc")}, "SHA256(\"abc\")");
 
-    out << "\n5. Huffman compression, Ombrak10.clsKvVeskEncDecHuffmanA\n";
+    out << "\n5. Password encryption through the provider layer\n";
+    ObjectRef password = create_object("Ombrak10.clsKvVeskEncDecA");
+    tour_call(out, password, "StringCryptography", MemberKind::Method,
+              {Variant(std::int32_t{0}), Variant(u"Attack at dawn"), Variant(u"secret"),
+               Variant(std::int32_t{0}), Variant(std::int32_t{21}), Variant(std::int32_t{1})},
+              "EncDecA StringCryptography(CRYPTO_ENCRYPTION, \"Attack at dawn\", \"secret\", , "
+              "21, CRYPTO_CONVERSION_HEXA):\n    the Enhanced provider, MD5 of the password, "
+              "two-key triple DES, in hexadecimal");
+    tour_call(
+        out, password, "StringCryptography", MemberKind::Method,
+        {Variant(std::int32_t{1}), Variant(u"C8999F32D3210E035A1F368F4C9AD3F6"), Variant(u"wrong"),
+         Variant(std::int32_t{0}), Variant(std::int32_t{21}), Variant(std::int32_t{1})},
+        "the same with a wrong password: the empty text, nothing raised");
+    ObjectRef glim = create_object("Ombrak10.clsKvVeskEncDecGlimA");
+    tour_call(
+        out, glim, "Encrypt", MemberKind::Method,
+        {Variant(u"Attack at dawn"), Variant(u"secret"), Variant(true), Variant(std::int32_t{1})},
+        "GlimA Encrypt(\"Attack at dawn\", \"secret\", True, glimStreamEncryption): RC4, "
+        "as long as the text");
+    tour_call(out, glim, "Decrypt", MemberKind::Method,
+              {Variant(u"3617815C01BB3421F4708E5F44E85B18"), Variant(u"wrong"), Variant(true)},
+              "GlimA Decrypt with a wrong key: an error of its own");
+
+    out << "\n6. Huffman compression, Ombrak10.clsKvVeskEncDecHuffmanA\n";
     ObjectRef huffman = create_object("Ombrak10.clsKvVeskEncDecHuffmanA");
     std::string steps;
     huffman->connect(make_host_object([&](std::string_view, MemberKind, std::span<ArgRef> args) {
@@ -236,7 +259,7 @@ int run_demo(std::ostream& out) {
               {Variant(Bytes{'H', 'E', '4', '\r'}), Variant(std::int32_t{4})},
               "DecodeByte of something else");
 
-    out << "\n6. Files stream through fixed-size pieces into a temporary file renamed into place\n";
+    out << "\n7. Files stream through fixed-size pieces into a temporary file renamed into place\n";
     std::string folder = (std::filesystem::temp_directory_path() / "ombrak10-demo-XXXXXX").string();
     if (::mkdtemp(folder.data())) {
         std::ofstream(folder + "/plain.txt") << "a file the demo encrypts and decrypts\n";
@@ -265,7 +288,7 @@ int run_demo(std::ostream& out) {
 
     std::size_t built = 0;
     for (const auto& e : catalogue()) built += e.library;
-    out << "\n7. The catalogue holds " << built
+    out << "\n8. The catalogue holds " << built
         << " classes; `ombrak10 classes` lists them, `ombrak10 describe NAME` shows members.\n";
     return 0;
 }

@@ -197,5 +197,25 @@ check "decompress a truncated container" 1 "$tool" decompress "$work/cut.he3"
 check "compress a missing file" 1 "$tool" compress "$work/none"
 check "compress to a full disk" 1 bash -c "\"$tool\" compress \"$work/text\" >/dev/full"
 
+# Password encryption through the provider layer: the same bytes as OpenSSL with MD5 of the
+# password as key material and a zero IV (method 21: two-key triple DES; 18: RC2-128; 5: RC4
+# with 5 key bytes and 11 zero salt bytes; Glim: 5-byte RC2 with 40 effective bits, RC4-40).
+if command -v openssl >/dev/null && openssl enc -rc4-40 -provider legacy -provider default -K 6b20726334 </dev/null >/dev/null 2>&1; then
+    md5key=$(printf secret | openssl md5 -binary | od -An -tx1 | tr -d ' \n')
+    legacy="-provider legacy -provider default"
+    check "provider:21 is des-ede-cbc" 0 bash -c "\"$tool\" encrypt --cipher provider --key secret \"$work/data\" | cmp -s - <(openssl enc -des-ede-cbc $legacy -K $md5key -iv 0000000000000000 -in \"$work/data\")"
+    check "provider:18 is rc2-cbc" 0 bash -c "\"$tool\" encrypt --cipher provider:18 --key secret \"$work/data\" | cmp -s - <(openssl enc -rc2-cbc $legacy -K $md5key -iv 0000000000000000 -in \"$work/data\")"
+    check "provider:5 is salted rc4" 0 bash -c "\"$tool\" encrypt --cipher provider:5 --key secret \"$work/data\" | cmp -s - <(openssl enc -rc4 $legacy -K ${md5key:0:10}0000000000000000000000 -in \"$work/data\")"
+    check "glim:block is rc2-40-cbc" 0 bash -c "\"$tool\" encrypt --cipher glim:block --key secret \"$work/data\" | cmp -s - <(openssl enc -rc2-40-cbc $legacy -K ${md5key:0:10} -iv 0000000000000000 -in \"$work/data\")"
+    check "glim:stream is rc4-40" 0 bash -c "\"$tool\" encrypt --cipher glim:stream --key secret \"$work/data\" | cmp -s - <(openssl enc -rc4-40 $legacy -K ${md5key:0:10} -in \"$work/data\")"
+fi
+for c in provider:0 provider:13 provider:24 glim:block glim:stream; do
+    check "$c round trip" 0 bash -c "\"$tool\" encrypt --cipher $c --key k \"$work/data\" | \"$tool\" decrypt --cipher $c --key k | cmp -s - \"$work/data\""
+    check "$c --base64 round trip" 0 bash -c "\"$tool\" encrypt --cipher $c --key k --base64 \"$work/text\" | \"$tool\" decrypt --cipher $c --key k --base64 | cmp -s - \"$work/text\""
+done
+check "provider wrong key" 1 bash -c "\"$tool\" encrypt --cipher provider --key k \"$work/text\" | \"$tool\" decrypt --cipher provider --key wrong -o \"$work/kept\""
+check "the destination stays" 0 grep -qx keep "$work/kept"
+check "provider:25 is refused" 2 "$tool" encrypt --cipher provider:25 --key k "$work/data"
+
 echo "cli: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -24,6 +24,7 @@
 #include "ombrak/frame/platform.h"
 #include "ombrak/frame/root_class.h"
 #include "ombrak/frame/text.h"
+#include "ombrak/provider/classes.h"
 
 namespace {
 
@@ -135,6 +136,20 @@ void huffman_round_trip(int id, int round) {
     if (events < 6) fail("Huffman events missing on thread " + std::to_string(id));
 }
 
+// Password encryption: every call opens and releases provider handles in the shared table.
+void provider_round_trip(int id, int round) {
+    clsKvVeskEncDecA c;
+    clsKvVeskEncDecGlimA g;
+    const Text plain = utf8_to_text("provider " + std::to_string(id) + "/" + std::to_string(round));
+    std::int32_t enc = 0, dec = 1, reserved = 0, method = (id + round) % 25, hex = 1;
+    Text text = plain, pw = u"pw";
+    Text sealed = c.StringCryptography(enc, text, pw, reserved, method, hex);
+    Text back = c.StringCryptography(dec, sealed, pw, reserved, method, hex);
+    if (back != plain) fail("provider round trip broken on thread " + std::to_string(id));
+    if (g.Decrypt(g.Encrypt(plain, u"k", true, round % 2), u"k", true, round % 2) != plain)
+        fail("Glim round trip broken on thread " + std::to_string(id));
+}
+
 void worker(int id, const fs::path& folder, const std::string& plain) {
     clsKvOmbrak10 root;
     ObjectRef mine = make_host_object([](auto, auto, auto) { return Variant(); });
@@ -146,6 +161,7 @@ void worker(int id, const fs::path& folder, const std::string& plain) {
         round_trips<clsKvVeskEncDecBlowFishA>(id, round);
         round_trips<clsKvVeskEncDecDesA>(id, round);
         huffman_round_trip(id, round);
+        provider_round_trip(id, round);
         if (root.BuddyObjectGlobal() != mine) fail("another thread's object in this slot");
         if (root.About() != 0) fail("About returned other than 0");
         ObjectRef made = create_object("Ombrak10.clsKvVeskEncDecDesA");
@@ -219,6 +235,7 @@ int main() {
         if (e.path().filename().string().rfind(".ombrak10", 0) == 0)
             fail("temporary file left: " + e.path().string());
     if (test::process_umask() != umask_before) fail("the process umask changed");
+    if (provider::open_handles() != 0) fail("provider handles left open");
     take_reports();
     fs::remove_all(folder);
 
