@@ -1,9 +1,13 @@
-// Nettle's Blowfish and DES in CBC over 1 MiB, and its Blowfish key schedule. Nettle's headers
+// Nettle's Blowfish, DES, triple DES and RC2 in CBC over 1 MiB, its MD2 and MD4, and its
+// Blowfish key schedule. Nettle's headers
 // rename cbc_encrypt and cbc_decrypt by macro, so they stay out of the other benchmark files.
 #include <benchmark/benchmark.h>
+#include <nettle/arctwo.h>
 #include <nettle/blowfish.h>
 #include <nettle/cbc.h>
 #include <nettle/des.h>
+#include <nettle/md2.h>
+#include <nettle/md4.h>
 
 #include <cstdint>
 #include <vector>
@@ -194,5 +198,74 @@ BENCHMARK(NettleHash<sha256_ctx, sha256_init, sha256_update, sha256_digest, 32>)
     ->Name("SHA256/Nettle")
     ->Arg(64)
     ->Arg(1 << 20);
+
+template <bool Decrypt>
+void NettleDes3(benchmark::State& state) {
+    des3_ctx ctx;
+    const std::uint8_t key[24] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
+                                  13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
+    des3_set_key(&ctx, key);
+    auto& b = buffer();
+    for (auto _ : state) {
+        std::uint8_t iv[8] = {};
+        if (Decrypt)
+            cbc_decrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(des3_decrypt), 8, iv, kSize,
+                        b.data(), b.data());
+        else
+            cbc_encrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(des3_encrypt), 8, iv, kSize,
+                        b.data(), b.data());
+        benchmark::ClobberMemory();
+    }
+    done(state);
+}
+BENCHMARK(NettleDes3<false>)->Name("3DES_CBC_Encrypt/Nettle");
+BENCHMARK(NettleDes3<true>)->Name("3DES_CBC_Decrypt/Nettle");
+
+template <bool Decrypt>
+void NettleRc2(benchmark::State& state) {
+    arctwo_ctx ctx;
+    arctwo_set_key_ekb(&ctx, 16, kKey16, 128);
+    auto& b = buffer();
+    for (auto _ : state) {
+        std::uint8_t iv[8] = {};
+        if (Decrypt)
+            cbc_decrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(arctwo_decrypt), 8, iv, kSize,
+                        b.data(), b.data());
+        else
+            cbc_encrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(arctwo_encrypt), 8, iv, kSize,
+                        b.data(), b.data());
+        benchmark::ClobberMemory();
+    }
+    done(state);
+}
+BENCHMARK(NettleRc2<false>)->Name("RC2_CBC_Encrypt/Nettle");
+BENCHMARK(NettleRc2<true>)->Name("RC2_CBC_Decrypt/Nettle");
+
+void NettleMd2(benchmark::State& state) {
+    auto& b = buffer();
+    std::uint8_t d[16];
+    for (auto _ : state) {
+        md2_ctx c;
+        md2_init(&c);
+        md2_update(&c, kSize, b.data());
+        md2_digest(&c, 16, d);
+        benchmark::DoNotOptimize(d);
+    }
+    done(state);
+}
+void NettleMd4(benchmark::State& state) {
+    auto& b = buffer();
+    std::uint8_t d[16];
+    for (auto _ : state) {
+        md4_ctx c;
+        md4_init(&c);
+        md4_update(&c, kSize, b.data());
+        md4_digest(&c, 16, d);
+        benchmark::DoNotOptimize(d);
+    }
+    done(state);
+}
+BENCHMARK(NettleMd2)->Name("MD2/Nettle");
+BENCHMARK(NettleMd4)->Name("MD4/Nettle");
 
 }  // namespace

@@ -276,36 +276,98 @@ void TripleDesKernel::set_key(const std::uint8_t key[24]) noexcept {
     k3_.set_key(key + 16);
 }
 
+template <bool Decrypt, int Ways>
+void DesKernel::rounds(std::uint32_t (&l)[Ways], std::uint32_t (&r)[Ways]) const noexcept {
+    for (int i = 0; i < 16; i += 2) {
+        const std::uint32_t* ka = keys_ + 2 * (Decrypt ? 15 - i : i);
+        const std::uint32_t* kb = keys_ + 2 * (Decrypt ? 14 - i : i + 1);
+        for (int w = 0; w < Ways; ++w) l[w] ^= feistel(r[w], ka[0], ka[1]);
+        for (int w = 0; w < Ways; ++w) r[w] ^= feistel(l[w], kb[0], kb[1]);
+    }
+}
+
+std::uint64_t DesKernel::initial_permutation(std::uint64_t block) noexcept {
+    return permute(kIPTable, block);
+}
+
+std::uint64_t DesKernel::final_permutation(std::uint64_t block) noexcept {
+    return permute(kFPTable, block);
+}
+
+// The three passes between one initial and one final permutation: each pass's output halves,
+// swapped, are the next pass's input.
+template <bool Decrypt, int Ways>
+void TripleDesKernel::crypt(std::uint32_t (&l)[Ways], std::uint32_t (&r)[Ways]) const noexcept {
+    auto swap = [&] {
+        for (int w = 0; w < Ways; ++w) std::swap(l[w], r[w]);
+    };
+    (Decrypt ? k3_ : k1_).template rounds<Decrypt, Ways>(l, r);
+    swap();
+    k2_.rounds<!Decrypt, Ways>(l, r);
+    swap();
+    (Decrypt ? k1_ : k3_).template rounds<Decrypt, Ways>(l, r);
+}
+
+namespace {
+
+template <class F>
+void on_halves(std::uint8_t* b, F&& f) {
+    const std::uint64_t v = DesKernel::initial_permutation(load_be64(b));
+    std::uint32_t l[1] = {static_cast<std::uint32_t>(v >> 32)},
+                  r[1] = {static_cast<std::uint32_t>(v)};
+    f(l, r);
+    store_be64(b, DesKernel::final_permutation((static_cast<std::uint64_t>(r[0]) << 32) | l[0]));
+}
+
+}  // namespace
+
 void TripleDesKernel::encrypt_block(std::uint8_t* b) const noexcept {
-    k1_.encrypt_block(b);
-    k2_.decrypt_block(b);
-    k3_.encrypt_block(b);
+    on_halves(b, [this](auto& l, auto& r) { crypt<false, 1>(l, r); });
 }
 
 void TripleDesKernel::decrypt_block(std::uint8_t* b) const noexcept {
-    k3_.decrypt_block(b);
-    k2_.encrypt_block(b);
-    k1_.decrypt_block(b);
+    on_halves(b, [this](auto& l, auto& r) { crypt<true, 1>(l, r); });
 }
 
 void TripleDesKernel::cbc_encrypt(std::uint8_t* data, std::size_t blocks,
                                   std::uint8_t* chain) const noexcept {
+    std::uint64_t c = load_be64(chain);
     for (; blocks; --blocks, data += 8) {
-        for (int i = 0; i < 8; ++i) data[i] ^= chain[i];
-        encrypt_block(data);
-        std::memcpy(chain, data, 8);
+        const std::uint64_t v = DesKernel::initial_permutation(c ^ load_be64(data));
+        std::uint32_t l[1] = {static_cast<std::uint32_t>(v >> 32)},
+                      r[1] = {static_cast<std::uint32_t>(v)};
+        crypt<false, 1>(l, r);
+        c = DesKernel::final_permutation((static_cast<std::uint64_t>(r[0]) << 32) | l[0]);
+        store_be64(data, c);
     }
+    store_be64(chain, c);
 }
 
 void TripleDesKernel::cbc_decrypt(std::uint8_t* data, std::size_t blocks,
                                   std::uint8_t* chain) const noexcept {
-    for (; blocks; --blocks, data += 8) {
-        std::uint8_t kept[8];
-        std::memcpy(kept, data, 8);
-        decrypt_block(data);
-        for (int i = 0; i < 8; ++i) data[i] ^= chain[i];
-        std::memcpy(chain, kept, 8);
+    std::uint64_t c = load_be64(chain);
+    // Two blocks at a time: CBC decryption of one block does not wait for the other.
+    for (; blocks >= 2; blocks -= 2, data += 16) {
+        const std::uint64_t c0 = load_be64(data), c1 = load_be64(data + 8);
+        const std::uint64_t v0 = DesKernel::initial_permutation(c0),
+                            v1 = DesKernel::initial_permutation(c1);
+        std::uint32_t l[2] = {static_cast<std::uint32_t>(v0 >> 32),
+                              static_cast<std::uint32_t>(v1 >> 32)},
+                      r[2] = {static_cast<std::uint32_t>(v0), static_cast<std::uint32_t>(v1)};
+        crypt<true, 2>(l, r);
+        store_be64(data, c ^ DesKernel::final_permutation((static_cast<std::uint64_t>(r[0]) << 32) |
+                                                          l[0]));
+        store_be64(data + 8, c0 ^ DesKernel::final_permutation(
+                                      (static_cast<std::uint64_t>(r[1]) << 32) | l[1]));
+        c = c1;
     }
+    if (blocks) {
+        const std::uint64_t c0 = load_be64(data);
+        decrypt_block(data);
+        store_be64(data, load_be64(data) ^ c);
+        c = c0;
+    }
+    store_be64(chain, c);
 }
 
 }  // namespace ombrak::ciphers

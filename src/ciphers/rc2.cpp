@@ -2,6 +2,7 @@
 #include "ombrak/ciphers/rc2.h"
 
 #include <bit>
+#include <cstring>
 
 #include "ombrak/ciphers/block.h"
 
@@ -52,14 +53,33 @@ void Rc2Kernel::set_key(const std::uint8_t* key, std::size_t length,
     wipe(l, sizeof l);
 }
 
-void Rc2Kernel::encrypt_block(std::uint8_t* b) const noexcept {
-    std::uint16_t r[4];
-    for (int i = 0; i < 4; ++i) r[i] = static_cast<std::uint16_t>(b[2 * i] | b[2 * i + 1] << 8);
+namespace {
+
+// A block as one little-endian 64-bit value and as its four 16-bit words.
+std::uint64_t load64(const std::uint8_t* p) noexcept {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+void store64(std::uint8_t* p, std::uint64_t v) noexcept {
+    std::memcpy(p, &v, 8);
+}
+
+}  // namespace
+
+std::uint64_t Rc2Kernel::encrypt_value(std::uint64_t v) const noexcept {
+    std::uint16_t r[4] = {static_cast<std::uint16_t>(v), static_cast<std::uint16_t>(v >> 16),
+                          static_cast<std::uint16_t>(v >> 32), static_cast<std::uint16_t>(v >> 48)};
     int j = 0;
     auto mix = [&] {
         for (int i = 0; i < 4; ++i) {
-            const unsigned sum = r[i] + k_[j++] + (r[(i + 3) & 3] & r[(i + 2) & 3]) +
-                                 (~r[(i + 3) & 3] & r[(i + 1) & 3]);
+            // (r1 & r2) + (~r1 & r3) picks bits of r2 or r3 by r1: r3 ^ (r1 & (r2 ^ r3)), whose
+            // only step after r1 is known is one AND and one XOR.
+            const std::uint32_t r1 = r[(i + 3) & 3], r2 = r[(i + 2) & 3], r3 = r[(i + 1) & 3];
+            std::uint32_t early = r[i] + k_[j++];
+            // Keeps the compiler from folding the early sum back behind the newest word.
+            asm("" : "+r"(early));
+            const std::uint32_t sum = early + (r3 ^ (r1 & (r2 ^ r3)));
             r[i] = std::rotl(static_cast<std::uint16_t>(sum), kShift[i]);
         }
     };
@@ -72,58 +92,81 @@ void Rc2Kernel::encrypt_block(std::uint8_t* b) const noexcept {
     for (int n = 0; n < 6; ++n) mix();
     mash();
     for (int n = 0; n < 5; ++n) mix();
-    for (int i = 0; i < 4; ++i) {
-        b[2 * i] = static_cast<std::uint8_t>(r[i]);
-        b[2 * i + 1] = static_cast<std::uint8_t>(r[i] >> 8);
-    }
+    return r[0] | std::uint64_t{r[1]} << 16 | std::uint64_t{r[2]} << 32 | std::uint64_t{r[3]} << 48;
 }
 
-void Rc2Kernel::decrypt_block(std::uint8_t* b) const noexcept {
-    std::uint16_t r[4];
-    for (int i = 0; i < 4; ++i) r[i] = static_cast<std::uint16_t>(b[2 * i] | b[2 * i + 1] << 8);
+template <int Ways>
+void Rc2Kernel::decrypt_values(std::uint64_t (&v)[Ways]) const noexcept {
+    std::uint16_t r[Ways][4];
+    for (int w = 0; w < Ways; ++w)
+        for (int i = 0; i < 4; ++i) r[w][i] = static_cast<std::uint16_t>(v[w] >> 16 * i);
     int j = 63;
     auto unmix = [&] {
-        for (int i = 3; i >= 0; --i) {
-            const std::uint16_t v = std::rotr(r[i], kShift[i]);
-            r[i] = static_cast<std::uint16_t>(v - k_[j--] - (r[(i + 3) & 3] & r[(i + 2) & 3]) -
-                                              (~r[(i + 3) & 3] & r[(i + 1) & 3]));
+        for (int i = 3; i >= 0; --i, --j) {
+            for (int w = 0; w < Ways; ++w) {
+                const std::uint32_t r1 = r[w][(i + 3) & 3], r2 = r[w][(i + 2) & 3],
+                                    r3 = r[w][(i + 1) & 3];
+                const std::uint16_t v16 = std::rotr(r[w][i], kShift[i]);
+                r[w][i] = static_cast<std::uint16_t>(v16 - k_[j] - (r3 ^ (r1 & (r2 ^ r3))));
+            }
         }
     };
     auto unmash = [&] {
         for (int i = 3; i >= 0; --i)
-            r[i] = static_cast<std::uint16_t>(r[i] - k_[r[(i + 3) & 3] & 63]);
+            for (int w = 0; w < Ways; ++w)
+                r[w][i] = static_cast<std::uint16_t>(r[w][i] - k_[r[w][(i + 3) & 3] & 63]);
     };
     for (int n = 0; n < 5; ++n) unmix();
     unmash();
     for (int n = 0; n < 6; ++n) unmix();
     unmash();
     for (int n = 0; n < 5; ++n) unmix();
-    for (int i = 0; i < 4; ++i) {
-        b[2 * i] = static_cast<std::uint8_t>(r[i]);
-        b[2 * i + 1] = static_cast<std::uint8_t>(r[i] >> 8);
-    }
+    for (int w = 0; w < Ways; ++w)
+        v[w] = r[w][0] | std::uint64_t{r[w][1]} << 16 | std::uint64_t{r[w][2]} << 32 |
+               std::uint64_t{r[w][3]} << 48;
+}
+
+void Rc2Kernel::encrypt_block(std::uint8_t* b) const noexcept {
+    store64(b, encrypt_value(load64(b)));
+}
+
+void Rc2Kernel::decrypt_block(std::uint8_t* b) const noexcept {
+    std::uint64_t v[1] = {load64(b)};
+    decrypt_values(v);
+    store64(b, v[0]);
 }
 
 void Rc2Kernel::cbc_encrypt(std::uint8_t* data, std::size_t blocks,
                             std::uint8_t* chain) const noexcept {
+    // The chaining value stays in a register from block to block.
+    std::uint64_t c = load64(chain);
     for (; blocks; --blocks, data += 8) {
-        for (int i = 0; i < 8; ++i) data[i] ^= chain[i];
-        encrypt_block(data);
-        for (int i = 0; i < 8; ++i) chain[i] = data[i];
+        c = encrypt_value(c ^ load64(data));
+        store64(data, c);
     }
+    store64(chain, c);
 }
 
 void Rc2Kernel::cbc_decrypt(std::uint8_t* data, std::size_t blocks,
                             std::uint8_t* chain) const noexcept {
-    for (; blocks; --blocks, data += 8) {
-        std::uint8_t kept[8];
-        for (int i = 0; i < 8; ++i) kept[i] = data[i];
-        decrypt_block(data);
-        for (int i = 0; i < 8; ++i) {
-            data[i] ^= chain[i];
-            chain[i] = kept[i];
-        }
+    // Blocks decrypt independently: two at a time keep both chains of the rounds busy.
+    std::uint64_t c = load64(chain);
+    for (; blocks >= 2; blocks -= 2, data += 16) {
+        std::uint64_t v[2] = {load64(data), load64(data + 8)};
+        const std::uint64_t c0 = v[0], c1 = v[1];
+        decrypt_values(v);
+        store64(data, v[0] ^ c);
+        store64(data + 8, v[1] ^ c0);
+        c = c1;
     }
+    if (blocks) {
+        std::uint64_t v[1] = {load64(data)};
+        const std::uint64_t c1 = v[0];
+        decrypt_values(v);
+        store64(data, v[0] ^ c);
+        c = c1;
+    }
+    store64(chain, c);
 }
 
 }  // namespace ombrak::ciphers

@@ -50,11 +50,17 @@ void Md2::compress(const std::uint8_t* block) noexcept {
         checksum_[j] ^= kMd2S[block[j] ^ last_];
         last_ = checksum_[j];
     }
-    unsigned t = 0;
-    for (unsigned round = 0; round < 18; ++round) {
-        for (auto& v : x_) t = v ^= kMd2S[t];
+    // A serial chain through the table: kept in a local copy and in full-width integers so
+    // nothing but the lookup and the XOR lies on it.
+    std::uint32_t x[48];
+    for (int k = 0; k < 48; ++k) x[k] = x_[k];
+    std::uint32_t t = 0;
+    for (std::uint32_t round = 0; round < 18; ++round) {
+#pragma GCC unroll 48
+        for (int k = 0; k < 48; ++k) t = x[k] ^= kMd2S[t];
         t = (t + round) & 0xFF;
     }
+    for (int k = 0; k < 48; ++k) x_[k] = static_cast<std::uint8_t>(x[k]);
 }
 
 std::array<std::uint8_t, 16> Md2::final() noexcept {
@@ -75,31 +81,33 @@ void Md4Algo::compress(State& s, const std::uint8_t* blocks, std::size_t n) noex
         std::uint32_t x[16];
         std::memcpy(x, blocks, 64);  // little-endian words
         std::uint32_t a = s[0], b = s[1], c = s[2], d = s[3];
+        // Each step's sum is ordered so that only the part of the round function that needs
+        // the newest word follows it: the data word and the other two words are added first.
         auto f = [](std::uint32_t x, std::uint32_t y, std::uint32_t z) {
             return z ^ (x & (y ^ z));
         };
-        auto g = [](std::uint32_t x, std::uint32_t y, std::uint32_t z) {
-            return (x & y) | (x & z) | (y & z);
-        };
-        auto h = [](std::uint32_t x, std::uint32_t y, std::uint32_t z) { return x ^ y ^ z; };
+
         for (int i = 0; i < 16; i += 4) {
-            a = rotl(a + f(b, c, d) + x[i], 3);
-            d = rotl(d + f(a, b, c) + x[i + 1], 7);
-            c = rotl(c + f(d, a, b) + x[i + 2], 11);
-            b = rotl(b + f(c, d, a) + x[i + 3], 19);
+            a = rotl((a + x[i]) + f(b, c, d), 3);
+            d = rotl((d + x[i + 1]) + f(a, b, c), 7);
+            c = rotl((c + x[i + 2]) + f(d, a, b), 11);
+            b = rotl((b + x[i + 3]) + f(c, d, a), 19);
         }
+        constexpr std::uint32_t k2 = 0x5A827999, k3 = 0x6ED9EBA1;
+        // The majority of u, v, w is (v & w) + (u & (v ^ w)): the two parts share no bit, so the
+        // part without u joins the early sum.
         for (int i = 0; i < 4; ++i) {
-            a = rotl(a + g(b, c, d) + x[i] + 0x5A827999, 3);
-            d = rotl(d + g(a, b, c) + x[i + 4] + 0x5A827999, 5);
-            c = rotl(c + g(d, a, b) + x[i + 8] + 0x5A827999, 9);
-            b = rotl(b + g(c, d, a) + x[i + 12] + 0x5A827999, 13);
+            a = rotl((a + x[i] + k2 + (c & d)) + (b & (c ^ d)), 3);
+            d = rotl((d + x[i + 4] + k2 + (b & c)) + (a & (b ^ c)), 5);
+            c = rotl((c + x[i + 8] + k2 + (a & b)) + (d & (a ^ b)), 9);
+            b = rotl((b + x[i + 12] + k2 + (d & a)) + (c & (d ^ a)), 13);
         }
         constexpr int kOrder[4] = {0, 2, 1, 3};
         for (int i : kOrder) {
-            a = rotl(a + h(b, c, d) + x[i] + 0x6ED9EBA1, 3);
-            d = rotl(d + h(a, b, c) + x[i + 8] + 0x6ED9EBA1, 9);
-            c = rotl(c + h(d, a, b) + x[i + 4] + 0x6ED9EBA1, 11);
-            b = rotl(b + h(c, d, a) + x[i + 12] + 0x6ED9EBA1, 15);
+            a = rotl((a + x[i] + k3) + (b ^ (c ^ d)), 3);
+            d = rotl((d + x[i + 8] + k3) + (a ^ (b ^ c)), 9);
+            c = rotl((c + x[i + 4] + k3) + (d ^ (a ^ b)), 11);
+            b = rotl((b + x[i + 12] + k3) + (c ^ (d ^ a)), 15);
         }
         s[0] += a;
         s[1] += b;

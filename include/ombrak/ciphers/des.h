@@ -25,6 +25,14 @@ class DesKernel {
     void cbc_encrypt(std::uint8_t* data, std::size_t blocks, std::uint8_t* chain) const noexcept;
     void cbc_decrypt(std::uint8_t* data, std::size_t blocks, std::uint8_t* chain) const noexcept;
 
+    /// The sixteen rounds on the halves of a block after the initial permutation, without the
+    /// permutations (triple DES: the inner final and initial permutations cancel); `Ways`
+    /// independent blocks at once.
+    template <bool Decrypt, int Ways>
+    void rounds(std::uint32_t (&l)[Ways], std::uint32_t (&r)[Ways]) const noexcept;
+    static std::uint64_t initial_permutation(std::uint64_t block) noexcept;
+    static std::uint64_t final_permutation(std::uint64_t block) noexcept;
+
   private:
     template <bool Decrypt>
     std::uint64_t crypt(std::uint64_t block) const noexcept;
@@ -47,6 +55,8 @@ class TripleDesKernel {
     void cbc_decrypt(std::uint8_t* data, std::size_t blocks, std::uint8_t* chain) const noexcept;
 
   private:
+    template <bool Decrypt, int Ways>
+    void crypt(std::uint32_t (&l)[Ways], std::uint32_t (&r)[Ways]) const noexcept;
     DesKernel k1_, k2_, k3_;
 };
 

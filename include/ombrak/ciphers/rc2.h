@@ -26,6 +26,9 @@ class Rc2Kernel {
     void cbc_decrypt(std::uint8_t* data, std::size_t blocks, std::uint8_t* chain) const noexcept;
 
   private:
+    std::uint64_t encrypt_value(std::uint64_t block) const noexcept;
+    template <int Ways>
+    void decrypt_values(std::uint64_t (&blocks)[Ways]) const noexcept;
     std::uint16_t k_[64] = {};
 };
 
