@@ -18,6 +18,7 @@
 
 #include "key_setup.h"
 #include "ombrak/ciphers/classes.h"
+#include "openssl_cbc.h"
 
 namespace {
 
@@ -119,46 +120,17 @@ BENCHMARK(CryptoPP<CryptoPP::DES, true>)->Name("DES_CBC_Decrypt/CryptoPP");
 
 // ---- OpenSSL (legacy provider) ------------------------------------------------------------
 
-void load_legacy() {
-    static bool loaded =
-        OSSL_PROVIDER_load(nullptr, "legacy") && OSSL_PROVIDER_load(nullptr, "default");
-    (void)loaded;
-}
-
-template <bool Decrypt>
-void OpenSSL(benchmark::State& state, const char* name, int key_len) {
-    load_legacy();
-    EVP_CIPHER* cipher = EVP_CIPHER_fetch(nullptr, name, nullptr);
-    if (!cipher) {
-        state.SkipWithError("cipher not available");
-        return;
-    }
-    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    EVP_CipherInit_ex2(ctx, cipher, nullptr, nullptr, Decrypt ? 0 : 1, nullptr);
-    EVP_CIPHER_CTX_set_key_length(ctx, key_len);
-    EVP_CIPHER_CTX_set_padding(ctx, 0);
-    auto& b = buffer();
-    for (auto _ : state) {
-        int n = 0;
-        EVP_CipherInit_ex2(ctx, nullptr, kKey16, kIv, Decrypt ? 0 : 1, nullptr);
-        EVP_CipherUpdate(ctx, b.data(), &n, b.data(), static_cast<int>(kSize));
-        benchmark::ClobberMemory();
-    }
-    EVP_CIPHER_CTX_free(ctx);
-    EVP_CIPHER_free(cipher);
-    done(state);
-}
 void OpenSSLBfEnc(benchmark::State& s) {
-    OpenSSL<false>(s, "BF-CBC", 16);
+    openssl_cbc<false>(s, "BF-CBC", kKey16, 16, buffer());
 }
 void OpenSSLBfDec(benchmark::State& s) {
-    OpenSSL<true>(s, "BF-CBC", 16);
+    openssl_cbc<true>(s, "BF-CBC", kKey16, 16, buffer());
 }
 void OpenSSLDesEnc(benchmark::State& s) {
-    OpenSSL<false>(s, "DES-CBC", 8);
+    openssl_cbc<false>(s, "DES-CBC", kKey16, 8, buffer());
 }
 void OpenSSLDesDec(benchmark::State& s) {
-    OpenSSL<true>(s, "DES-CBC", 8);
+    openssl_cbc<true>(s, "DES-CBC", kKey16, 8, buffer());
 }
 BENCHMARK(OpenSSLBfEnc)->Name("Blowfish_CBC_Encrypt/OpenSSL");
 BENCHMARK(OpenSSLBfDec)->Name("Blowfish_CBC_Decrypt/OpenSSL");
@@ -285,12 +257,12 @@ const bool peer_key_schedules = [] {
     using benchmark::RegisterBenchmark;
     RegisterBenchmark("Blowfish_KeySchedule_CryptoPP",
                       cryptopp_key_setup<CryptoPP::Blowfish::Encryption>, kKey16, 16);
-    RegisterBenchmark("Blowfish_KeySchedule_Botan", botan_key_setup<Botan::BlockCipher>,
-                      "Blowfish", kKey16, 16);
+    RegisterBenchmark("Blowfish_KeySchedule_Botan", botan_key_setup<Botan::BlockCipher>, "Blowfish",
+                      kKey16, 16);
     RegisterBenchmark("DES_KeySchedule_CryptoPP", cryptopp_key_setup<CryptoPP::DES::Encryption>,
                       kKey16, 8);
-    RegisterBenchmark("DES_KeySchedule_Botan", botan_key_setup<Botan::BlockCipher>, "DES",
-                      kKey16, 8);
+    RegisterBenchmark("DES_KeySchedule_Botan", botan_key_setup<Botan::BlockCipher>, "DES", kKey16,
+                      8);
     return true;
 }();
 

@@ -18,6 +18,7 @@
 
 #include "key_setup.h"
 #include "ombrak/ciphers/classes.h"
+#include "openssl_cbc.h"
 
 std::vector<std::uint8_t>& bench_buffer();
 
@@ -203,14 +204,8 @@ BENCHMARK(BotanRc4)->Name("RC4/Botan");
 
 // ---- OpenSSL (legacy provider) ------------------------------------------------------------
 
-void load_legacy_provider() {
-    static bool loaded =
-        OSSL_PROVIDER_load(nullptr, "legacy") && OSSL_PROVIDER_load(nullptr, "default");
-    (void)loaded;
-}
-
 void OpenSSLRc4(benchmark::State& state) {
-    load_legacy_provider();
+    load_openssl_legacy();
     EVP_CIPHER* cipher = EVP_CIPHER_fetch(nullptr, "RC4", nullptr);
     if (!cipher) {
         state.SkipWithError("RC4 not available");
@@ -269,7 +264,7 @@ void RC4_KeySetup_Ombrak10(benchmark::State& state) {
 BENCHMARK(RC4_KeySetup_Ombrak10);
 
 void RC4_KeySetup_OpenSSL(benchmark::State& state) {
-    load_legacy_provider();
+    load_openssl_legacy();
     EVP_CIPHER* cipher = EVP_CIPHER_fetch(nullptr, "RC4", nullptr);
     if (!cipher) {
         state.SkipWithError("RC4 not available");
@@ -289,22 +284,24 @@ const bool peer_key_setups = [] {
     using benchmark::RegisterBenchmark;
     RegisterBenchmark("Twofish_KeySetup_CryptoPP",
                       cryptopp_key_setup<CryptoPP::Twofish::Encryption>, kKey, 0)
-        ->Arg(16)->Arg(24)->Arg(32);
+        ->Arg(16)
+        ->Arg(24)
+        ->Arg(32);
     RegisterBenchmark("Twofish_KeySetup_Botan", botan_key_setup<Botan::BlockCipher>, "Twofish",
                       kKey, 0)
-        ->Arg(16)->Arg(24)->Arg(32);
+        ->Arg(16)
+        ->Arg(24)
+        ->Arg(32);
     RegisterBenchmark("Serpent_KeySetup_CryptoPP",
                       cryptopp_key_setup<CryptoPP::Serpent::Encryption>, kKey, 32);
     RegisterBenchmark("Serpent_KeySetup_Botan", botan_key_setup<Botan::BlockCipher>, "Serpent",
                       kKey, 32);
     RegisterBenchmark("GOST_KeySetup_CryptoPP", cryptopp_key_setup<CryptoPP::GOST::Encryption>,
                       kKey, 32);
-    RegisterBenchmark("GOST_KeySetup_Botan", botan_key_setup<Botan::BlockCipher>,
-                      "GOST-28147-89", kKey, 32);
-    RegisterBenchmark("RC4_KeySetup_CryptoPP", cryptopp_key_setup<CryptoPP::Weak::ARC4>, kKey,
-                      16);
-    RegisterBenchmark("RC4_KeySetup_Botan", botan_key_setup<Botan::StreamCipher>, "RC4", kKey,
-                      16);
+    RegisterBenchmark("GOST_KeySetup_Botan", botan_key_setup<Botan::BlockCipher>, "GOST-28147-89",
+                      kKey, 32);
+    RegisterBenchmark("RC4_KeySetup_CryptoPP", cryptopp_key_setup<CryptoPP::Weak::ARC4>, kKey, 16);
+    RegisterBenchmark("RC4_KeySetup_Botan", botan_key_setup<Botan::StreamCipher>, "RC4", kKey, 16);
     return true;
 }();
 

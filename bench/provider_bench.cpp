@@ -16,6 +16,7 @@
 #include "ombrak/ciphers/des.h"
 #include "ombrak/ciphers/rc2.h"
 #include "ombrak/digests/legacy.h"
+#include "openssl_cbc.h"
 
 std::vector<std::uint8_t>& bench_buffer();
 
@@ -124,46 +125,17 @@ BENCHMARK(CryptoPPHash<CryptoPP::Weak::MD4>)->Name("MD4/CryptoPP");
 
 // ---- OpenSSL ------------------------------------------------------------------------------
 
-void load_legacy() {
-    static bool loaded =
-        OSSL_PROVIDER_load(nullptr, "legacy") && OSSL_PROVIDER_load(nullptr, "default");
-    (void)loaded;
-}
-
-template <bool Decrypt>
-void OpenSSLBlock(benchmark::State& state, const char* name, int key_len) {
-    load_legacy();
-    EVP_CIPHER* cipher = EVP_CIPHER_fetch(nullptr, name, nullptr);
-    if (!cipher) {
-        state.SkipWithError("cipher not available");
-        return;
-    }
-    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    EVP_CipherInit_ex2(ctx, cipher, nullptr, nullptr, Decrypt ? 0 : 1, nullptr);
-    EVP_CIPHER_CTX_set_key_length(ctx, key_len);
-    EVP_CIPHER_CTX_set_padding(ctx, 0);
-    auto& b = bench_buffer();
-    for (auto _ : state) {
-        int n = 0;
-        EVP_CipherInit_ex2(ctx, nullptr, kKey24, kIv, Decrypt ? 0 : 1, nullptr);
-        EVP_CipherUpdate(ctx, b.data(), &n, b.data(), static_cast<int>(kSize));
-        benchmark::ClobberMemory();
-    }
-    EVP_CIPHER_CTX_free(ctx);
-    EVP_CIPHER_free(cipher);
-    done(state);
-}
 void SslRc2Enc(benchmark::State& s) {
-    OpenSSLBlock<false>(s, "RC2-CBC", 16);
+    openssl_cbc<false>(s, "RC2-CBC", kKey24, 16, bench_buffer());
 }
 void SslRc2Dec(benchmark::State& s) {
-    OpenSSLBlock<true>(s, "RC2-CBC", 16);
+    openssl_cbc<true>(s, "RC2-CBC", kKey24, 16, bench_buffer());
 }
 void Ssl3DesEnc(benchmark::State& s) {
-    OpenSSLBlock<false>(s, "DES-EDE3-CBC", 24);
+    openssl_cbc<false>(s, "DES-EDE3-CBC", kKey24, 24, bench_buffer());
 }
 void Ssl3DesDec(benchmark::State& s) {
-    OpenSSLBlock<true>(s, "DES-EDE3-CBC", 24);
+    openssl_cbc<true>(s, "DES-EDE3-CBC", kKey24, 24, bench_buffer());
 }
 BENCHMARK(SslRc2Enc)->Name("RC2_CBC_Encrypt/OpenSSL");
 BENCHMARK(SslRc2Dec)->Name("RC2_CBC_Decrypt/OpenSSL");
@@ -171,7 +143,7 @@ BENCHMARK(Ssl3DesEnc)->Name("3DES_CBC_Encrypt/OpenSSL");
 BENCHMARK(Ssl3DesDec)->Name("3DES_CBC_Decrypt/OpenSSL");
 
 void SslMd4(benchmark::State& state) {
-    load_legacy();
+    load_openssl_legacy();
     EVP_MD* md = EVP_MD_fetch(nullptr, "MD4", nullptr);
     if (!md) {
         state.SkipWithError("MD4 not available");

@@ -54,6 +54,14 @@ inline Bytes from_hex(const std::string& h) {
     return out;
 }
 
+/// Lower-case hexadecimal of bytes.
+inline std::string to_hex(const Bytes& b) {
+    static const char digits[] = "0123456789abcdef";
+    std::string s;
+    for (std::uint8_t x : b) s += {digits[x >> 4], digits[x & 15]};
+    return s;
+}
+
 /// Text from a field: "\r", "\n" and "\uXXXX" escapes, other characters as Latin-1.
 inline Text unescape(const std::string& s) {
     Text out;

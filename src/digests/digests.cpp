@@ -116,12 +116,6 @@ void Md5Algo::compress(State& s, const std::uint8_t* blocks, std::size_t n) noex
     }
 }
 
-std::array<std::uint8_t, 16> Md5Algo::digest(const State& s) noexcept {
-    std::array<std::uint8_t, 16> d{};
-    std::memcpy(d.data(), s.data(), 16);  // little-endian words
-    return d;
-}
-
 void Sha1Algo::compress_portable(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
     for (std::size_t b = 0; b < n; ++b, blocks += 64) {
         std::uint32_t w[80];

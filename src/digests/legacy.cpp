@@ -116,10 +116,4 @@ void Md4Algo::compress(State& s, const std::uint8_t* blocks, std::size_t n) noex
     }
 }
 
-std::array<std::uint8_t, 16> Md4Algo::digest(const State& s) noexcept {
-    std::array<std::uint8_t, 16> d;
-    std::memcpy(d.data(), s.data(), 16);
-    return d;
-}
-
 }  // namespace ombrak::digests

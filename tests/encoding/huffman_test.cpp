@@ -110,13 +110,6 @@ Bytes reference_container(const Bytes& in) {
     return r;
 }
 
-std::string hex(const Bytes& b) {
-    static const char digits[] = "0123456789abcdef";
-    std::string s;
-    for (std::uint8_t x : b) s += {digits[x >> 4], digits[x & 15]};
-    return s;
-}
-
 Bytes bytes_of(std::string_view s) {
     return Bytes(s.begin(), s.end());
 }
@@ -146,9 +139,9 @@ void expect_decode_error(const Bytes& container, std::int32_t number, const char
     std::int32_t n = byte_len.value_or(static_cast<std::int32_t>(b.size()));
     try {
         h.DecodeByte(b, n);
-        ADD_FAILURE() << "no error for " << hex(container);
+        ADD_FAILURE() << "no error for " << test::to_hex(container);
     } catch (const Error& e) {
-        EXPECT_EQ(e.number(), number) << hex(container);
+        EXPECT_EQ(e.number(), number) << test::to_hex(container);
         if (*source) {
             EXPECT_EQ(e.source(), source);
         }

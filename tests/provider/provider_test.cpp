@@ -20,13 +20,6 @@ namespace {
 
 namespace p = provider;
 
-std::string hex(const Bytes& b) {
-    static const char digits[] = "0123456789abcdef";
-    std::string s;
-    for (std::uint8_t x : b) s += {digits[x >> 4], digits[x & 15]};
-    return s;
-}
-
 Bytes bytes_of(std::string_view s) {
     return Bytes(s.begin(), s.end());
 }
@@ -36,7 +29,7 @@ std::string digest_hex(std::string_view m) {
     H h;
     h.update(bytes_of(m));
     const auto d = h.final();
-    return hex(Bytes(d.begin(), d.end()));
+    return test::to_hex(Bytes(d.begin(), d.end()));
 }
 
 TEST(ProviderKernels, Md2AndMd4PublishedSuites) {
@@ -86,16 +79,16 @@ TEST(ProviderKernels, Rc2AndTripleDesPublishedVectors) {
         k.set_key(key.data(), key.size(), c.bits);
         Bytes b = test::from_hex(c.plain);
         k.encrypt_block(b.data());
-        EXPECT_EQ(hex(b), c.cipher) << c.key << " " << c.bits;
+        EXPECT_EQ(test::to_hex(b), c.cipher) << c.key << " " << c.bits;
         k.decrypt_block(b.data());
-        EXPECT_EQ(hex(b), c.plain);
+        EXPECT_EQ(test::to_hex(b), c.plain);
     }
     // NIST SP 800-67, the three-key example: "The qufck brown fox jump".
     ciphers::TripleDesKernel des3;
     des3.set_key(test::from_hex("0123456789abcdef23456789abcdef01456789abcdef0123").data());
     Bytes b = bytes_of("The qufck brown fox jump");
     for (int i = 0; i < 3; ++i) des3.encrypt_block(b.data() + 8 * i);
-    EXPECT_EQ(hex(b), "a826fd8ce53b855fcce21c8112256fe668d5c05dd9b6b900");
+    EXPECT_EQ(test::to_hex(b), "a826fd8ce53b855fcce21c8112256fe668d5c05dd9b6b900");
 }
 
 // ---- The recorded values --------------------------------------------------------------------
@@ -182,7 +175,7 @@ TEST(Provider, RecordedPlatformValues) {
             if (c.count("hash_value")) {
                 Bytes value;
                 ASSERT_TRUE(p::get_hash_value(hash, value));
-                EXPECT_EQ(hex(value), c.at("hash_value"));
+                EXPECT_EQ(test::to_hex(value), c.at("hash_value"));
                 ++checked;
             }
         }
@@ -223,17 +216,17 @@ TEST(Provider, RecordedPlatformValues) {
                     }
                     out.insert(out.end(), block.begin(), block.end());
                 }
-                EXPECT_EQ(hex(out), c.at("ciphertext"));
+                EXPECT_EQ(test::to_hex(out), c.at("ciphertext"));
             } else if (k) {
                 ASSERT_TRUE(k->encrypt(true, data.data(), len,
                                        static_cast<std::uint32_t>(data.size()), error));
                 data.resize(len);
-                EXPECT_EQ(hex(data), c.at("ciphertext"));
+                EXPECT_EQ(test::to_hex(data), c.at("ciphertext"));
             } else {
                 ASSERT_TRUE(p::encrypt(key, 0, true, 0, data.data(), len,
                                        static_cast<std::uint32_t>(data.size())));
                 data.resize(len);
-                EXPECT_EQ(hex(data), c.at("ciphertext"));
+                EXPECT_EQ(test::to_hex(data), c.at("ciphertext"));
             }
             ++checked;
         }

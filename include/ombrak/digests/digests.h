@@ -106,18 +106,28 @@ class BlockHash {
                                             // room for the padding
 };
 
-struct Md5Algo {
+/// What MD4 and MD5 share: four words from the same initial values, the length and the digest
+/// little-endian, and a run of blocks as two calls of the algorithm's compress.
+template <class Algo>
+struct MdFamily {
     static constexpr std::size_t kDigestSize = 16;
     static constexpr bool kLengthBigEndian = false;
     using State = std::array<std::uint32_t, 4>;
     static State initial() noexcept { return {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476}; }
-    static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
     static void compress2(State& s, const std::uint8_t* blocks, std::size_t n,
                           const std::uint8_t* more, std::size_t m) noexcept {
-        compress(s, blocks, n);
-        compress(s, more, m);
+        Algo::compress(s, blocks, n);
+        Algo::compress(s, more, m);
     }
-    static std::array<std::uint8_t, 16> digest(const State& s) noexcept;
+    static std::array<std::uint8_t, 16> digest(const State& s) noexcept {
+        std::array<std::uint8_t, 16> d;
+        std::memcpy(d.data(), s.data(), 16);  // little-endian words
+        return d;
+    }
+};
+
+struct Md5Algo : MdFamily<Md5Algo> {
+    static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
 };
 
 struct Sha1Algo {

@@ -27,18 +27,8 @@ class Md2 {
     std::size_t used_ = 0;
 };
 
-struct Md4Algo {
-    static constexpr std::size_t kDigestSize = 16;
-    static constexpr bool kLengthBigEndian = false;
-    using State = std::array<std::uint32_t, 4>;
-    static State initial() noexcept { return {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476}; }
+struct Md4Algo : MdFamily<Md4Algo> {
     static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
-    static void compress2(State& s, const std::uint8_t* blocks, std::size_t n,
-                          const std::uint8_t* more, std::size_t m) noexcept {
-        compress(s, blocks, n);
-        compress(s, more, m);
-    }
-    static std::array<std::uint8_t, 16> digest(const State& s) noexcept;
 };
 
 using Md4 = BlockHash<Md4Algo>;
