@@ -168,6 +168,9 @@ TEST(PasswordEncryption, FailuresGiveEmptyOrFalseAndReportErrors) {
     for (auto& ch : lower) ch = static_cast<char16_t>(std::tolower(ch));
     EXPECT_EQ(crypt_text(c, 1, lower, u"pw", 21, 1), u"text");
     EXPECT_EQ(crypt_text(c, 1, u"4G", u"pw", 21, 1), u"");
+    // The digits 4a are the character J; an odd last digit is read alone (RC4 keeps lengths).
+    EXPECT_EQ(crypt_text(c, 1, u"4a5", u"pw", 19, 1),
+              crypt_text(c, 1, Text(u"J") + char16_t{5}, u"pw", 19, 0));
     EXPECT_EQ(reporter.numbers, (std::vector<std::int32_t>{13}));
     EXPECT_EQ(reporter.places, (std::vector<std::string>{"czVeskEncDec.StringCryptography"}));
 
@@ -278,32 +281,53 @@ TEST(Glim, EveryError) {
     const Text stream = g.Encrypt(u"secret text", u"right", false, 1);
     EXPECT_NE(g.Decrypt(stream, u"wrong", false, 1), u"secret text");
 
-    // A provider that cannot hash, or cannot derive: the step's error, from EncryptDecrypt.
-    struct Refusing : p::Provider {
-        bool hash_ok;
-        explicit Refusing(bool h) : hash_ok(h) {}
+    // A provider that fails one step: that step's error, raised from EncryptDecrypt.
+    enum class Step { Hash, HashData, Derive, Encrypt };
+    struct Failing final : p::Provider {
+        Step step;
+        explicit Failing(Step s) : step(s) {}
+        struct Hash final : p::HashObject {
+            bool update(std::span<const std::uint8_t>) override { return false; }
+            Bytes value() override { return Bytes(16); }
+        };
+        struct Key final : p::KeyObject {
+            bool encrypt(bool, std::uint8_t*, std::uint32_t&, std::uint32_t,
+                         std::uint32_t& e) override {
+                e = p::NTE_BAD_DATA;
+                return false;
+            }
+            bool decrypt(bool, std::uint8_t*, std::uint32_t&, std::uint32_t& e) override {
+                e = p::NTE_BAD_DATA;
+                return false;
+            }
+        };
         std::unique_ptr<p::HashObject> create_hash(std::uint32_t a, std::uint32_t& e) override {
-            if (!hash_ok) {
+            if (step == Step::Hash) {
                 e = p::NTE_BAD_ALGID;
                 return nullptr;
             }
+            if (step == Step::HashData) return std::make_unique<Hash>();
             return p::builtin_provider(false)->create_hash(a, e);
         }
         std::unique_ptr<p::KeyObject> derive_key(std::uint32_t, p::HashObject&, std::uint32_t,
                                                  std::uint32_t& e) override {
+            if (step == Step::Encrypt) return std::make_unique<Key>();
             e = p::NTE_BAD_FLAGS;
             return nullptr;
         }
     };
-    p::register_provider(p::kBaseProvider, std::make_shared<Refusing>(false));
-    {
+    const struct {
+        Step step;
+        std::int32_t offset;
+        const char* description;
+    } steps[] = {{Step::Hash, 0x421, "Could not create hash"},
+                 {Step::HashData, 0x422, "Could not create hash data"},
+                 {Step::Derive, 0x423, "Could not derive key"},
+                 {Step::Encrypt, 0x424, "Could not encrypt data"}};
+    for (const auto& f : steps) {
+        p::register_provider(p::kBaseProvider, std::make_shared<Failing>(f.step));
         clsKvVeskEncDecGlimA h;
-        expect_glim([&] { h.Encrypt(u"t", u"k", false, 0); }, 0x421, both, "Could not create hash");
-    }
-    p::register_provider(p::kBaseProvider, std::make_shared<Refusing>(true));
-    {
-        clsKvVeskEncDecGlimA h;
-        expect_glim([&] { h.Encrypt(u"t", u"k", false, 1); }, 0x423, both, "Could not derive key");
+        expect_glim([&] { h.Encrypt(u"t", u"k", false, 1); }, f.offset, both, f.description);
     }
     // No provider at all: the object is not made.
     p::unregister_provider(p::kBaseProvider);
