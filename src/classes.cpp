@@ -3,6 +3,7 @@
 #include "ombrak/ciphers/classes.h"
 
 #include "frame/catalogue_list.h"
+#include "ombrak/classic/classes.h"
 #include "ombrak/digests/classes.h"
 #include "ombrak/encoding/base64_class.h"
 #include "ombrak/encoding/huffman_class.h"
@@ -30,6 +31,8 @@ std::vector<ClassEntry> library_classes() {
         entry<clsKvVeskEncDecRC4A>(),
         entry<clsKvVeskEncDecBase64A>(),
         entry<clsKvVeskEncDecHuffmanA>(),
+        entry<clsKvVeskClassicCiphersA>(),
+        entry<clsKvVeskEncDecMorseA>(),
         entry<clsKvVeskGeneralA>(),
         entry<clsKvVeskAdvancedA>(),
         entry<clsKvVeskEncDecEbA>(),

@@ -105,6 +105,33 @@ bool has_lone_surrogate(std::u16string_view t) noexcept {
     return false;
 }
 
+char16_t lower_case(char16_t c) noexcept {
+    if (c < 0x80) return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+    // Latin-1: U+00C0..U+00DE but the multiplication sign.
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 32);
+    // Latin Extended-A: pairs, upper case first, except where the pairs change step.
+    if (c >= 0x100 && c <= 0x17F) {
+        if (c == 0x130) return u'i';
+        if (c == 0x178) return 0xFF;
+        if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+            return c % 2 ? static_cast<char16_t>(c + 1) : c;
+        if (c == 0x138 || c == 0x149 || c == 0x17F) return c;
+        return c % 2 ? c : static_cast<char16_t>(c + 1);
+    }
+    if (c == 0x192 || c == 0x2C6) return c;
+    // Greek: the accented capitals, then U+0391..U+03AB (no U+03A2).
+    if (c == 0x386) return 0x3AC;
+    if (c >= 0x388 && c <= 0x38A) return static_cast<char16_t>(c + 37);
+    if (c == 0x38C) return 0x3CC;
+    if (c == 0x38E || c == 0x38F) return static_cast<char16_t>(c + 63);
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return static_cast<char16_t>(c + 32);
+    // Cyrillic: U+0400..U+040F and U+0410..U+042F; U+0490 (Ukrainian ghe with upturn).
+    if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);
+    if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 32);
+    if (c == 0x490) return 0x491;
+    return c;
+}
+
 bool iequals(std::string_view a, std::string_view b) noexcept {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {

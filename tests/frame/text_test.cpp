@@ -66,3 +66,24 @@ TEST(TextBuilder, AccumulatesAcrossGrowthAndReplacesUnmappable) {
 
 }  // namespace
 }  // namespace ombrak
+
+namespace ombrak {
+namespace {
+
+TEST(Text, LowerCaseIsTheSameInEveryLocale) {
+    // Pairs from the Unicode character database's simple lower-case mappings.
+    const std::pair<char16_t, char16_t> pairs[] = {
+        {u'A', u'a'},     {u'Z', u'z'},     {u'a', u'a'},     {u'1', u'1'},     {u'@', u'@'},
+        {0x00C9, 0x00E9}, {0x00DE, 0x00FE}, {0x00D7, 0x00D7}, {0x00DF, 0x00DF}, {0x0160, 0x0161},
+        {0x0152, 0x0153}, {0x017D, 0x017E}, {0x0178, 0x00FF}, {0x0141, 0x0142}, {0x0139, 0x013A},
+        {0x0130, u'i'},   {0x0131, 0x0131}, {0x0386, 0x03AC}, {0x0388, 0x03AD}, {0x038C, 0x03CC},
+        {0x038E, 0x03CD}, {0x038F, 0x03CE}, {0x0391, 0x03B1}, {0x03A9, 0x03C9}, {0x03C9, 0x03C9},
+        {0x0401, 0x0451}, {0x0416, 0x0436}, {0x042F, 0x044F}, {0x0490, 0x0491}, {0x0451, 0x0451},
+        {0x20AC, 0x20AC},
+    };
+    for (const auto& [upper, lower] : pairs)
+        EXPECT_EQ(static_cast<int>(lower_case(upper)), static_cast<int>(lower)) << int{upper};
+}
+
+}  // namespace
+}  // namespace ombrak

@@ -21,6 +21,11 @@ std::string text_to_utf8(std::u16string_view t);
 /// True when t holds a surrogate code unit that is not part of a pair.
 bool has_lone_surrogate(std::u16string_view t) noexcept;
 
+/// The lower-case form of a character, the same in every locale: ASCII, Latin-1, Latin
+/// Extended-A, Greek and Cyrillic letters (every letter a Windows single-byte code page holds);
+/// any other character is its own lower-case form.
+char16_t lower_case(char16_t c) noexcept;
+
 /// Case-insensitive comparison of ASCII names (programmatic names, member names).
 bool iequals(std::string_view a, std::string_view b) noexcept;
 
