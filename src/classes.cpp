@@ -1,5 +1,4 @@
-// The catalogue's explicit list of classes, in catalogue order. A class is listed here when it
-// is built.
+// The catalogue's explicit list of classes, in catalogue order.
 #include "ombrak/ciphers/classes.h"
 
 #include "frame/catalogue_list.h"
@@ -33,6 +32,11 @@ std::vector<ClassEntry> library_classes() {
         entry<clsKvVeskEncDecHuffmanA>(),
         entry<clsKvVeskClassicCiphersA>(),
         entry<clsKvVeskEncDecMorseA>(),
+        entry<clsKvVeskEncDecCeaserA>(),
+        entry<clsKvVeskEncDecSabreA>(),
+        entry<clsKvVeskEncDecSoftCktA>(),
+        entry<clsKvVeskEncDecSalasanaA>(),
+        entry<clsKvVeskEncDecSmokeA>(),
         entry<clsKvVeskGeneralA>(),
         entry<clsKvVeskAdvancedA>(),
         entry<clsKvVeskEncDecEbA>(),

@@ -7,8 +7,10 @@
 #include <iostream>
 #include <string>
 
+#include "ombrak/frame/components.h"
 #include "ombrak/frame/error.h"
 #include "ombrak/frame/object.h"
+#include "ombrak/frame/text.h"
 
 /// Expects `expr` to raise a library error with the given number (and, for run-time errors, its
 /// standard description).
@@ -37,5 +39,23 @@ inline unsigned seed(unsigned fallback) {
     std::cout << "seed " << s << " (set OMBRAK10_SEED to repeat)\n";
     return s;
 }
+
+/// Replaces the error reporter with one that counts its calls (their error numbers and places)
+/// for the scope's life.
+struct CountingReporter {
+    std::vector<std::int32_t> numbers;
+    std::vector<std::string> places;
+    CountingReporter() {
+        register_class(kErrorReporterProgId, [this] {
+            return make_host_object([this](std::string_view, MemberKind, std::span<ArgRef> args) {
+                numbers.push_back(
+                    to_i32(to_object(*args[1].var)->invoke("Number", MemberKind::Get, {})));
+                places.push_back(text_to_utf8(to_text(*args[3].var)));
+                return Variant();
+            });
+        });
+    }
+    ~CountingReporter() { restore_default_classes(); }
+};
 
 }  // namespace ombrak::test

@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "classic/codes.h"
 #include "ombrak/classic/classes.h"
 #include "ombrak/frame/error.h"
 #include "ombrak/frame/platform.h"
@@ -14,18 +15,8 @@ namespace ombrak {
 
 namespace {
 
-// The ANSI code of a character.
-int code_of(char16_t c) {
-    std::uint8_t b;
-    ansi_from_text(std::u16string_view(&c, 1), &b);
-    return b;
-}
-
-// The character of an ANSI code; a code outside 0..255 is error 5.
-char16_t char_of(int code) {
-    if (code < 0 || code > 255) raise_runtime(RuntimeError::InvalidCall);
-    return ansi_char(static_cast<std::uint8_t>(code));
-}
+using classic::char_of;
+using classic::code_of;
 
 // The counters of these operations are 16-bit: past their range they overflow (error 6).
 void within16(std::size_t value) {

@@ -231,3 +231,153 @@ TEST(Morse, RoundTripOfEveryCharacterWithACode) {
 
 }  // namespace
 }  // namespace ombrak
+
+namespace ombrak {
+namespace {
+
+Text codes_0_to_255() {
+    Bytes b(256);
+    for (int i = 0; i < 256; ++i) b[i] = static_cast<std::uint8_t>(i);
+    return ansi_to_text(b);
+}
+
+Text from_codes(std::initializer_list<int> codes) {
+    Text t;
+    for (int c : codes) t += ansi_char(static_cast<std::uint8_t>(c));
+    return t;
+}
+
+TEST(KeyedCiphers, Depth) {
+    clsKvVeskEncDecCeaserA c;
+    const struct {
+        std::int16_t depth, kept;
+    } depths[] = {{0, 40}, {300, 254}, {254, 254}, {1, 1}, {-3, -3}};
+    const Text all = codes_0_to_255();
+    for (const auto& d : depths) {
+        Text t = all;
+        std::int16_t depth = d.depth;
+        const Text sealed = c.Encode(t, depth);
+        EXPECT_EQ(depth, d.kept);
+        std::int16_t again = depth;
+        Text sealed_text = sealed;
+        const Text back = c.Decode(sealed_text, again);
+        if (d.kept < 0) {
+            // A negative depth: codes that would fall below 0 pass unchanged and do not come
+            // back; the others do.
+            EXPECT_EQ(back.substr(3), all.substr(3)) << d.depth;
+            continue;
+        }
+        // Everything comes back but code 255, which the wrap of 255 returns as 0.
+        Text expected = all;
+        expected[255] = ansi_char(0);
+        EXPECT_EQ(back, expected) << d.depth;
+    }
+    // An empty text leaves the depth alone; a missing depth counts as 0, so 40.
+    Text empty;
+    std::int16_t zero = 0;
+    c.Encode(empty, zero);
+    EXPECT_EQ(zero, 0);
+    Text abc = u"abc";
+    std::int16_t forty = 40, missing = 0;
+    EXPECT_EQ(c.Encode(abc, missing), c.Encode(abc, forty));
+}
+
+TEST(KeyedCiphers, PasswordSums) {
+    clsKvVeskEncDecSoftCktA s;
+    const Text all = codes_0_to_255();
+    for (const Text& pw : {Text(u"pw"), Text(u"a"), Text(u"Long Password 123")}) {
+        Text t = all;
+        const Variant sealed = s.EncryptText(t, pw);
+        EXPECT_EQ(t, all);
+        Text back = sealed.get<Text>();
+        EXPECT_EQ(s.DecryptText(back, pw).get<Text>(), all);
+    }
+    // The password is upper-cased; the first character uses the second password character.
+    Text hi = u"AB";
+    EXPECT_EQ(s.EncryptText(hi, u"xy").get<Text>(), from_codes({'A' + 'Y', 'B' + 'X'}));
+    EXPECT_EQ(s.EncryptText(hi, u"XY").get<Text>(), s.EncryptText(hi, u"xy").get<Text>());
+    EXPECT_EQ(s.EncryptText(hi, u"").get<Text>(), hi);
+    // 32767 characters overflow the 16-bit counter; 32766 pass.
+    Text ok(32766, u'a'), too_long(32767, u'a');
+    EXPECT_EQ(s.EncryptText(ok, u"k").get<Text>().size(), 32766u);
+    EXPECT_ERROR(s.EncryptText(too_long, u"k"), 6);
+}
+
+TEST(KeyedCiphers, SixSteps) {
+    clsKvVeskEncDecSalasanaA l;
+    Variant text(u"Hello world, six steps at a time"), pw(u"password");
+    const Text sealed = l.Crypt(text, pw);
+    // The caller's password is now the number: (883 * 0.1) / 6 = 14.7, so 14.
+    EXPECT_EQ(pw, Variant(std::int32_t{14}));
+    EXPECT_EQ(text, Variant(u"Hello world, six steps at a time"));
+    Variant sealed_v(sealed), pw2(u"password");
+    EXPECT_EQ(l.Decrypt(sealed_v, pw2), u"Hello world, six steps at a time");
+    // Given the number instead of the password, decryption goes wrong.
+    Variant sealed_again(sealed), number(std::int32_t{14});
+    EXPECT_NE(l.Decrypt(sealed_again, number), u"Hello world, six steps at a time");
+    // Codes pushed outside 0..255 drop their characters: position 1 adds (S - 5) + 1 = 10.
+    Variant high(from_codes({250, 'a'})), pw3(u"password");
+    EXPECT_EQ(l.Crypt(high, pw3).size(), 1u);
+    // An empty password: S = 0.
+    Variant plain(u"abcdef"), none(Text{});
+    const Text zero_key = l.Crypt(plain, none);
+    EXPECT_EQ(none, Variant(std::int32_t{0}));
+    EXPECT_EQ(zero_key, from_codes({'a' - 4, 'b' + 6, 'c' + 1, 'd' + 7, 'e', 'f' + 2}));
+}
+
+TEST(KeyedCiphers, SabreIsItsOwnInverse) {
+    clsKvVeskEncDecSabreA b;
+    Text printable;
+    for (char16_t c = 32; c < 127; ++c) printable += c;
+    printable += u"\r\n";
+    for (const Text& key :
+         {Text(u"Key"), Text(u"key"), Text(u"a much longer key, with \"quotes\"")}) {
+        b.KeyString(key);
+        Text t = printable;
+        Text sealed = b.Encrypt(t);
+        EXPECT_EQ(sealed.size(), printable.size());
+        EXPECT_EQ(b.Encrypt(sealed), printable);
+    }
+    b.KeyString(u"Key");
+    Text t = u"Hello";
+    const Text upper = b.Encrypt(t);
+    b.KeyString(u"key");
+    EXPECT_NE(b.Encrypt(t), upper);
+    // No key, or key characters outside the alphabet: nothing for those characters.
+    b.KeyString(u"");
+    EXPECT_EQ(b.Encrypt(t), u"");
+    b.KeyString(u"k\u00e9");
+    EXPECT_EQ(b.Encrypt(t).size(), 3u);  // the second key character is not in the alphabet
+    // A text character outside the alphabet raises 5; 32767 characters raise 6.
+    Text accented = u"caf\u00e9";
+    EXPECT_ERROR(b.Encrypt(accented), 5);
+    Text too_long(32767, u'a');
+    EXPECT_ERROR(b.Encrypt(too_long), 6);
+}
+
+TEST(KeyedCiphers, Smoke) {
+    clsKvVeskEncDecSmokeA s;
+    test::CountingReporter reports;
+    Text hello = u"Hello";
+    bool yes = true, no = false;
+    const Text sealed = s.SmokeCryptString(hello, yes);
+    // m = (72 + 101) mod 2 = 1: each code XOR 1 plus 2, reversed, framed by 147 and 199.
+    EXPECT_EQ(sealed, from_codes({147, ('o' ^ 1) + 2, ('l' ^ 1) + 2, ('l' ^ 1) + 2, ('e' ^ 1) + 2,
+                                  ('H' ^ 1) + 2, 199}));
+    Text back = sealed;
+    EXPECT_EQ(s.SmokeCryptString(back, no), u"Hello");
+    EXPECT_TRUE(reports.places.empty());
+    // The empty text: three errors reported, the empty result.
+    Text empty;
+    EXPECT_EQ(s.SmokeCryptString(empty, yes), u"");
+    EXPECT_EQ(reports.places, std::vector<std::string>(3, "czVeskEncDecSmoke.SmokeCryptString"));
+    // A character above 253 is left out with one report; the rest goes on.
+    reports.places.clear();
+    Text high = from_codes({'a', 'b', 254, 'c'});
+    const Text partial = s.SmokeCryptString(high, yes);
+    EXPECT_EQ(partial.size(), 5u);
+    EXPECT_EQ(reports.places.size(), 1u);
+}
+
+}  // namespace
+}  // namespace ombrak

@@ -83,6 +83,14 @@ TEST(Text, LowerCaseIsTheSameInEveryLocale) {
     };
     for (const auto& [upper, lower] : pairs)
         EXPECT_EQ(static_cast<int>(lower_case(upper)), static_cast<int>(lower)) << int{upper};
+    // And back, for every pair of two different letters but the dotted capital I.
+    for (const auto& [upper, lower] : pairs) {
+        if (upper != lower && upper != 0x130) {
+            EXPECT_EQ(static_cast<int>(upper_case(lower)), static_cast<int>(upper)) << int{lower};
+        }
+    }
+    EXPECT_EQ(upper_case(0x00DF), 0x00DF);
+    EXPECT_EQ(upper_case(0x03C2), 0x03C2);
 }
 
 }  // namespace

@@ -18,23 +18,6 @@ namespace {
 
 namespace p = provider;
 
-// Replaces the error reporter with one that counts its calls and keeps the errors' numbers.
-struct CountingReporter {
-    std::vector<std::int32_t> numbers;
-    std::vector<std::string> places;
-    CountingReporter() {
-        register_class(kErrorReporterProgId, [this] {
-            return make_host_object([this](std::string_view, MemberKind, std::span<ArgRef> args) {
-                numbers.push_back(
-                    to_i32(to_object(*args[1].var)->invoke("Number", MemberKind::Get, {})));
-                places.push_back(text_to_utf8(to_text(*args[3].var)));
-                return Variant();
-            });
-        });
-    }
-    ~CountingReporter() { restore_default_classes(); }
-};
-
 Text crypt_text(clsKvVeskEncDecA& c, std::int32_t type, const Text& text, const Text& password,
                 std::int32_t method, std::int32_t conversion) {
     Text t = text, pw = password;
@@ -148,7 +131,7 @@ TEST(PasswordEncryption, MethodsAndPasswordsAreKeptFromCallToCall) {
 }
 
 TEST(PasswordEncryption, FailuresGiveEmptyOrFalseAndReportErrors) {
-    CountingReporter reporter;
+    test::CountingReporter reporter;
     clsKvVeskEncDecA c;
     // Type 2: nothing for texts; files decrypt.
     EXPECT_EQ(crypt_text(c, 2, u"text", u"pw", 21, 0), u"");

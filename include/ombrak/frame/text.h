@@ -25,6 +25,9 @@ bool has_lone_surrogate(std::u16string_view t) noexcept;
 /// Extended-A, Greek and Cyrillic letters (every letter a Windows single-byte code page holds);
 /// any other character is its own lower-case form.
 char16_t lower_case(char16_t c) noexcept;
+/// The upper-case form, the inverse of lower_case for the same letters (ÿ gives Ÿ; ß, µ and
+/// the final sigma have no single upper-case letter in those pages and stay).
+char16_t upper_case(char16_t c) noexcept;
 
 /// Case-insensitive comparison of ASCII names (programmatic names, member names).
 bool iequals(std::string_view a, std::string_view b) noexcept;
