@@ -259,7 +259,32 @@ int run_demo(std::ostream& out) {
               {Variant(Bytes{'H', 'E', '4', '\r'}), Variant(std::int32_t{4})},
               "DecodeByte of something else");
 
-    out << "\n7. Files stream through fixed-size pieces into a temporary file renamed into place\n";
+    out << "\n7. Classic text ciphers and Morse code\n";
+    ObjectRef classic = create_object("Ombrak10.clsKvVeskClassicCiphersA");
+    Variant caesar_text(u"abc xyz"), shift(std::int16_t{29});
+    Variant shifted = call(*classic, "CaesarShift", caesar_text, shift);
+    out << "  ClassicCiphersA CaesarShift(\"abc xyz\", 29) -> " << show(shifted)
+        << "\n      the shift is reduced to " << show(shift)
+        << " in the caller's variable, and letters wrap by 25\n";
+    tour_call(out, classic, "Ascii2PigLatin", MemberKind::Method, {Variant(u"hello world")},
+              "Ascii2PigLatin(\"hello world\")");
+    ObjectRef morse = create_object("Ombrak10.clsKvVeskEncDecMorseA");
+    Variant morse_code(u".... .. \\ -- --- .-. ");
+    Variant decoded = call(*morse, "MorseDecode", morse_code);
+    out << "  MorseA MorseDecode(\".... .. \\ -- --- .-. \") -> " << show(decoded)
+        << ", the caller's text now " << show(morse_code) << "\n";
+    ObjectRef sabre = create_object("Ombrak10.clsKvVeskEncDecSabreA");
+    {
+        Variant k(u"Key");
+        ArgRef args[] = {{&k}};
+        sabre->invoke("KeyString", MemberKind::Let, args);
+    }
+    Variant sabre_text(u"Hello, World");
+    Variant sabre_sealed = call(*sabre, "Encrypt", sabre_text);
+    out << "  SabreA KeyString = \"Key\", Encrypt(\"Hello, World\") -> " << show(sabre_sealed)
+        << "\n      and Encrypt of that -> " << show(call(*sabre, "Encrypt", sabre_sealed)) << "\n";
+
+    out << "\n8. Files stream through fixed-size pieces into a temporary file renamed into place\n";
     std::string folder = (std::filesystem::temp_directory_path() / "ombrak10-demo-XXXXXX").string();
     if (::mkdtemp(folder.data())) {
         std::ofstream(folder + "/plain.txt") << "a file the demo encrypts and decrypts\n";
@@ -288,7 +313,7 @@ int run_demo(std::ostream& out) {
 
     std::size_t built = 0;
     for (const auto& e : catalogue()) built += e.library;
-    out << "\n8. The catalogue holds " << built
+    out << "\n9. The catalogue holds " << built
         << " classes; `ombrak10 classes` lists them, `ombrak10 describe NAME` shows members.\n";
     return 0;
 }
@@ -637,6 +662,119 @@ bool huffman_command(bool decompress, bool progress, files::Input& in, files::Si
         }
         return false;
     }
+}
+
+namespace {
+
+// How an operation takes its arguments after the text.
+enum class Extra { None, Key, Number, SabreKey, Encrypt, Decrypt };
+
+struct ClassicOperation {
+    const char* name;
+    const char* progid;
+    const char* member;
+    Extra extra;
+    const char* help;
+};
+
+// clang-format off
+constexpr ClassicOperation kClassic[] = {
+    {"ascii2binary", "Ombrak10.clsKvVeskClassicCiphersA", "Ascii2Binary", Extra::None, "eight binary digits a character"},
+    {"binary2ascii", "Ombrak10.clsKvVeskClassicCiphersA", "Binary2Ascii", Extra::None, "binary digits back to characters"},
+    {"reverse", "Ombrak10.clsKvVeskClassicCiphersA", "ReverseString", Extra::None, "the characters last to first"},
+    {"caesar", "Ombrak10.clsKvVeskClassicCiphersA", "CaesarShift", Extra::Number, "letters shifted by --number"},
+    {"ascii2transposition", "Ombrak10.clsKvVeskClassicCiphersA", "Ascii2Transposition", Extra::None, "two-row transposition"},
+    {"transposition2ascii", "Ombrak10.clsKvVeskClassicCiphersA", "Transposition2Ascii", Extra::None, "its inverse"},
+    {"ascii2piglatin", "Ombrak10.clsKvVeskClassicCiphersA", "Ascii2PigLatin", Extra::None, "Pig Latin"},
+    {"piglatin2ascii", "Ombrak10.clsKvVeskClassicCiphersA", "PigLatin2Ascii", Extra::None, "Pig Latin back"},
+    {"ascii2random", "Ombrak10.clsKvVeskClassicCiphersA", "Ascii2Random", Extra::Key, "random digit characters under the code --key"},
+    {"random2ascii", "Ombrak10.clsKvVeskClassicCiphersA", "Random2Ascii", Extra::Key, "their inverse"},
+    {"depth-encode", "Ombrak10.clsKvVeskEncDecCeaserA", "Encode", Extra::Number, "codes shifted by the depth --number (0: 40)"},
+    {"depth-decode", "Ombrak10.clsKvVeskEncDecCeaserA", "Decode", Extra::Number, "its inverse"},
+    {"softckt-encrypt", "Ombrak10.clsKvVeskEncDecSoftCktA", "EncryptText", Extra::Key, "password codes added"},
+    {"softckt-decrypt", "Ombrak10.clsKvVeskEncDecSoftCktA", "DecryptText", Extra::Key, "password codes subtracted"},
+    {"salasana-crypt", "Ombrak10.clsKvVeskEncDecSalasanaA", "Crypt", Extra::Key, "six-step offsets from the password"},
+    {"salasana-decrypt", "Ombrak10.clsKvVeskEncDecSalasanaA", "Decrypt", Extra::Key, "their inverse"},
+    {"sabre", "Ombrak10.clsKvVeskEncDecSabreA", "Encrypt", Extra::SabreKey, "the 97-character table under --key (its own inverse)"},
+    {"smoke-encrypt", "Ombrak10.clsKvVeskEncDecSmokeA", "SmokeCryptString", Extra::Encrypt, "reversed, moved by 2, framed"},
+    {"smoke-decrypt", "Ombrak10.clsKvVeskEncDecSmokeA", "SmokeCryptString", Extra::Decrypt, "its inverse"},
+};
+// clang-format on
+
+}  // namespace
+
+const std::vector<std::pair<std::string, std::string>>& classic_operations() {
+    static const std::vector<std::pair<std::string, std::string>> names = [] {
+        std::vector<std::pair<std::string, std::string>> v;
+        for (const auto& op : kClassic) v.emplace_back(op.name, op.help);
+        return v;
+    }();
+    return names;
+}
+
+int classic_command(const std::string& operation, const std::string& key, int number,
+                    const std::string& text, std::ostream& out, std::ostream& err) {
+    const ClassicOperation* op = nullptr;
+    for (const auto& o : kClassic)
+        if (iequals(o.name, operation)) op = &o;
+    if (!op) {
+        err << "ombrak10: classic: no operation '" << operation << "'\n";
+        return 2;
+    }
+    try {
+        ObjectRef object = create_object(op->progid);
+        Variant input(utf8_to_text(text)), extra;
+        std::vector<ArgRef> args = {{&input}};
+        switch (op->extra) {
+            case Extra::None:
+                break;
+            case Extra::Key:
+                extra = Variant(utf8_to_text(key));
+                args.push_back({&extra});
+                break;
+            case Extra::Number:
+                extra = Variant(static_cast<std::int16_t>(std::clamp(number, -32768, 32767)));
+                args.push_back({&extra});
+                break;
+            case Extra::SabreKey: {
+                Variant k(utf8_to_text(key));
+                ArgRef let[] = {{&k}};
+                object->invoke("KeyString", MemberKind::Let, let);
+                break;
+            }
+            case Extra::Encrypt:
+            case Extra::Decrypt:
+                extra = Variant(op->extra == Extra::Encrypt);
+                args.push_back({&extra});
+                break;
+        }
+        const Text result = to_text(object->invoke(op->member, MemberKind::Method, args));
+        out << text_to_utf8(result) << "\n";
+        if (result.empty() && !text.empty()) {
+            err << "ombrak10: classic: " << op->name << " gave nothing for this text\n";
+            return 1;
+        }
+        return 0;
+    } catch (const Error& e) {
+        err << "ombrak10: classic: " << op->name << ": error " << e.number() << ": "
+            << e.description() << "\n";
+        return 1;
+    }
+}
+
+int morse_command(bool decode, const std::string& text, std::ostream& out, std::ostream& err) {
+    ObjectRef morse = create_object("Ombrak10.clsKvVeskEncDecMorseA");
+    Variant input(utf8_to_text(text));
+    ArgRef args[] = {{&input}};
+    const Text result =
+        to_text(morse->invoke(decode ? "MorseDecode" : "MorseEncode", MemberKind::Method, args));
+    out << text_to_utf8(result) << "\n";
+    if (decode && !input.get<Text>().empty()) {
+        err << "ombrak10: morse: stopped at a code it does not know: '"
+            << text_to_utf8(input.get<Text>()) << "'\n";
+        return 1;
+    }
+    return 0;
 }
 
 }  // namespace ombrak::cli

@@ -63,4 +63,18 @@ bool cipher_command(const CipherOptions& options, bool decrypt, files::Input& in
 bool huffman_command(bool decompress, bool progress, files::Input& in, files::Sink& out,
                      std::string& error);
 
+/// The text ciphers' operations by name (ascii2binary, caesar, sabre, smoke-encrypt, ... as
+/// classic_operations() lists them), on a UTF-8 text: the result and a line end to out. `key` is
+/// the operation's code text, password or key; `number` its shift or depth. Exit code 0, 1 when
+/// the operation fails (an empty result for a non-empty text, or an error), 2 for an unknown
+/// operation.
+int classic_command(const std::string& operation, const std::string& key, int number,
+                    const std::string& text, std::ostream& out, std::ostream& err);
+/// The operation names classic_command knows, with what each takes.
+const std::vector<std::pair<std::string, std::string>>& classic_operations();
+
+/// Morse code of a UTF-8 text, or the text of Morse code: the result and a line end to out.
+/// Decoding that stops at an unknown code prints what was decoded and exits 1.
+int morse_command(bool decode, const std::string& text, std::ostream& out, std::ostream& err);
+
 }  // namespace ombrak::cli

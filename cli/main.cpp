@@ -1,5 +1,5 @@
 // The `ombrak10` command line tool: introspection, ciphers, digests, Base64, Huffman
-// compression, the demo and the script host.
+// compression, the text ciphers and Morse code, the demo and the script host.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <set>
 
@@ -166,6 +167,26 @@ int main(int argc, char** argv) {
         huffman_commands[i] = c;
     }
 
+    std::string classic_operation, classic_key, classic_text = "-";
+    int classic_number = 0;
+    std::string operation_help = "One of:";
+    for (const auto& [name, help] : classic_operations())
+        operation_help += "\n  " + name + ": " + help;
+    auto* classic =
+        app.add_subcommand("classic", "Classic and keyed text ciphers on TEXT (or standard input)");
+    classic->add_option("OPERATION", classic_operation, operation_help)->required();
+    classic->add_option("TEXT", classic_text, "The text, - for standard input");
+    classic->add_option("-k,--key", classic_key, "Code text, password or key");
+    classic->add_option("-n,--number", classic_number, "Shift or depth");
+
+    bool morse_decode = false;
+    std::string morse_direction, morse_text = "-";
+    auto* morse = app.add_subcommand("morse", "Morse code of TEXT (or standard input), or back");
+    morse->add_option("DIRECTION", morse_direction, "encode or decode")
+        ->required()
+        ->check(CLI::IsMember({"encode", "decode"}));
+    morse->add_option("TEXT", morse_text, "The text, - for standard input");
+
     DigestOptions digest_options;
     std::vector<std::string> digest_files;
     auto* digest = app.add_subcommand(
@@ -210,6 +231,20 @@ int main(int argc, char** argv) {
     if (*describe) return describe_classes(progid, describe_json, std::cout, std::cerr);
     if (*demo) return run_demo(std::cout);
     if (*digest) return digest_command(digest_options, digest_files, std::cout, std::cerr);
+    // A text from standard input loses one final line end (as a shell argument has none).
+    auto text_of = [](const std::string& arg) {
+        if (arg != "-") return arg;
+        std::string all{std::istreambuf_iterator<char>(std::cin), {}};
+        if (!all.empty() && all.back() == '\n') all.pop_back();
+        return all;
+    };
+    if (*classic)
+        return classic_command(classic_operation, classic_key, classic_number,
+                               text_of(classic_text), std::cout, std::cerr);
+    if (*morse) {
+        morse_decode = morse_direction == "decode";
+        return morse_command(morse_decode, text_of(morse_text), std::cout, std::cerr);
+    }
     if (*run) {
         if (script == "-") return run_script(std::cin, std::cout);
         std::ifstream f(script);

@@ -217,5 +217,22 @@ check "provider wrong key" 1 bash -c "\"$tool\" encrypt --cipher provider --key 
 check "the destination stays" 0 grep -qx keep "$work/kept"
 check "provider:25 is refused" 2 "$tool" encrypt --cipher provider:25 --key k "$work/data"
 
+# The text ciphers and Morse code through the tool: every operation reached, round trips.
+check "caesar" 0 bash -c "[ \"\$(\"$tool\" classic caesar -n 3 'abc xyz')\" = 'def bcd' ]"
+for pair in "ascii2binary binary2ascii" "ascii2transposition transposition2ascii" "ascii2piglatin piglatin2ascii" "reverse reverse" "depth-encode depth-decode" "smoke-encrypt smoke-decrypt"; do
+    set -- $pair
+    check "$1 then $2" 0 bash -c "[ \"\$(\"$tool\" classic $1 -n 5 'hello there world' | \"$tool\" classic $2 -n 5)\" = 'hello there world' ]"
+done
+for pair in "ascii2random random2ascii" "softckt-encrypt softckt-decrypt" "salasana-crypt salasana-decrypt" "sabre sabre"; do
+    set -- $pair
+    check "$1 then $2" 0 bash -c "[ \"\$(\"$tool\" classic $1 -k 'the key' 'Hello, World' | \"$tool\" classic $2 -k 'the key')\" = 'Hello, World' ]"
+done
+check "classic failure" 1 "$tool" classic ascii2piglatin "two  spaces"
+check "sabre outside its alphabet" 1 "$tool" classic sabre -k k "$(printf 'caf\303\251')"
+check "classic unknown operation" 2 "$tool" classic nothing text
+check "smoke reports errors" 0 bash -c "\"$tool\" classic smoke-encrypt x 2>&1 >/dev/null | grep -q 'czVeskEncDecSmoke.SmokeCryptString'"
+check "morse" 0 bash -c "[ \"\$(\"$tool\" morse encode 'SOS' | \"$tool\" morse decode)\" = 'sos' ]"
+check "morse stops" 1 "$tool" morse decode ".- -..."
+
 echo "cli: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
