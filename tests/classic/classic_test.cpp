@@ -353,6 +353,11 @@ TEST(KeyedCiphers, SabreIsItsOwnInverse) {
     EXPECT_ERROR(b.Encrypt(accented), 5);
     Text too_long(32767, u'a');
     EXPECT_ERROR(b.Encrypt(too_long), 6);
+    // A key of 32767 characters works; one more overflows its 16-bit position.
+    b.KeyString(Text(32767, u'k'));
+    EXPECT_EQ(b.Encrypt(t).size(), 5u);
+    b.KeyString(Text(32768, u'k'));
+    EXPECT_ERROR(b.Encrypt(t), 6);
 }
 
 TEST(KeyedCiphers, Smoke) {
