@@ -16,9 +16,9 @@
 #include <cstring>
 #include <random>
 
+#include "cbc_rows.h"
 #include "key_setup.h"
 #include "ombrak/ciphers/classes.h"
-#include "openssl_cbc.h"
 
 namespace {
 
@@ -76,17 +76,7 @@ ombrak::ciphers::DesKernel keyed() {
 
 template <class Kernel, bool Decrypt>
 void Ours(benchmark::State& state) {
-    Kernel k = keyed<Kernel>();
-    auto& b = buffer();
-    for (auto _ : state) {
-        std::uint8_t chain[8] = {};
-        if (Decrypt)
-            k.cbc_decrypt(b.data(), kSize / 8, chain);
-        else
-            k.cbc_encrypt(b.data(), kSize / 8, chain);
-        benchmark::ClobberMemory();
-    }
-    done(state);
+    kernel_cbc<Decrypt>(state, keyed<Kernel>(), buffer());
 }
 BENCHMARK(Ours<ombrak::ciphers::TeaKernel, false>)->Name("TEA_CBC_Encrypt/Ombrak10");
 BENCHMARK(Ours<ombrak::ciphers::TeaKernel, true>)->Name("TEA_CBC_Decrypt/Ombrak10");

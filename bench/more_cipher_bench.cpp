@@ -16,9 +16,9 @@
 
 #include <cstring>
 
+#include "cbc_rows.h"
 #include "key_setup.h"
 #include "ombrak/ciphers/classes.h"
-#include "openssl_cbc.h"
 
 std::vector<std::uint8_t>& bench_buffer();
 
@@ -39,16 +39,7 @@ template <bool Decrypt>
 void OursGost(benchmark::State& state) {
     ombrak::ciphers::GostKernel k;
     k.set_key(kKey);
-    auto& b = bench_buffer();
-    for (auto _ : state) {
-        std::uint8_t chain[8] = {};
-        if (Decrypt)
-            k.cbc_decrypt(b.data(), kSize / 8, chain);
-        else
-            k.cbc_encrypt(b.data(), kSize / 8, chain);
-        benchmark::ClobberMemory();
-    }
-    done(state);
+    kernel_cbc<Decrypt>(state, k, bench_buffer());
 }
 BENCHMARK(OursGost<false>)->Name("GOST_CBC_Encrypt/Ombrak10");
 BENCHMARK(OursGost<true>)->Name("GOST_CBC_Decrypt/Ombrak10");
@@ -57,16 +48,7 @@ template <bool Decrypt>
 void OursTwofish(benchmark::State& state) {
     ombrak::ciphers::TwofishKernel k;
     k.set_key(kKey, 16);
-    auto& b = bench_buffer();
-    for (auto _ : state) {
-        std::uint8_t chain[16] = {};
-        if (Decrypt)
-            k.cbc_decrypt(b.data(), kSize / 16, chain);
-        else
-            k.cbc_encrypt(b.data(), kSize / 16, chain);
-        benchmark::ClobberMemory();
-    }
-    done(state);
+    kernel_cbc<Decrypt>(state, k, bench_buffer());
 }
 BENCHMARK(OursTwofish<false>)->Name("Twofish_CBC_Encrypt/Ombrak10");
 BENCHMARK(OursTwofish<true>)->Name("Twofish_CBC_Decrypt/Ombrak10");

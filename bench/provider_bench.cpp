@@ -13,10 +13,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "cbc_rows.h"
 #include "ombrak/ciphers/des.h"
 #include "ombrak/ciphers/rc2.h"
 #include "ombrak/digests/legacy.h"
-#include "openssl_cbc.h"
 
 std::vector<std::uint8_t>& bench_buffer();
 
@@ -33,31 +33,17 @@ void done(benchmark::State& state) {
 
 // ---- Ours ---------------------------------------------------------------------------------
 
-template <class Kernel, bool Decrypt>
-void Ours(benchmark::State& state, const Kernel& k) {
-    auto& b = bench_buffer();
-    for (auto _ : state) {
-        std::uint8_t chain[8] = {};
-        if (Decrypt)
-            k.cbc_decrypt(b.data(), kSize / 8, chain);
-        else
-            k.cbc_encrypt(b.data(), kSize / 8, chain);
-        benchmark::ClobberMemory();
-    }
-    done(state);
-}
-
 template <bool Decrypt>
 void OursRc2(benchmark::State& state) {
     ombrak::ciphers::Rc2Kernel k;
     k.set_key(kKey24, 16, 128);
-    Ours<ombrak::ciphers::Rc2Kernel, Decrypt>(state, k);
+    kernel_cbc<Decrypt>(state, k, bench_buffer());
 }
 template <bool Decrypt>
 void OursTripleDes(benchmark::State& state) {
     ombrak::ciphers::TripleDesKernel k;
     k.set_key(kKey24);
-    Ours<ombrak::ciphers::TripleDesKernel, Decrypt>(state, k);
+    kernel_cbc<Decrypt>(state, k, bench_buffer());
 }
 BENCHMARK(OursRc2<false>)->Name("RC2_CBC_Encrypt/Ombrak10");
 BENCHMARK(OursRc2<true>)->Name("RC2_CBC_Decrypt/Ombrak10");

@@ -4,19 +4,11 @@
 j < i, numbers drawn with one, two or three digits and rejected when they would bias the draw.
 Checked against the digests of "" and "abc" in RFC 1319."""
 
-def arctan_inv(x, one):
-    total = term = one // x
-    x2, n, sign = x * x, 1, -1
-    while term:
-        term //= x2
-        n += 2
-        total += sign * (term // n)
-        sign = -sign
-    return total
+from machin_pi import machin_pi
 
 DIGITS = 3000
 one = 10 ** (DIGITS + 20)
-digits = str(16 * arctan_inv(5, one) - 4 * arctan_inv(239, one))[:DIGITS]
+digits = str(machin_pi(one))[:DIGITS]
 at = 0
 
 def digit():

@@ -3,22 +3,13 @@
 pi in base 16 (W(0) = 0x243F6A88), computed here with Machin's formula in integer arithmetic."""
 import sys
 
+from machin_pi import machin_pi
+
 WORDS = 1042
 BITS = 32 * WORDS + 64  # guard bits
 
-def arctan_inv(x, one):
-    # arctan(1/x) * one, by its Taylor series
-    total = term = one // x
-    x2, n, sign = x * x, 1, -1
-    while term:
-        term //= x2
-        n += 2
-        total += sign * (term // n)
-        sign = -sign
-    return total
-
 one = 1 << BITS
-pi = 16 * arctan_inv(5, one) - 4 * arctan_inv(239, one)
+pi = machin_pi(one)
 frac = (pi - 3 * one) >> 64  # 32 * WORDS bits after the point
 words = [(frac >> (32 * (WORDS - 1 - i))) & 0xFFFFFFFF for i in range(WORDS)]
 assert words[0] == 0x243F6A88 and words[1] == 0x85A308D3

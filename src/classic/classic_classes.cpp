@@ -17,11 +17,7 @@ namespace {
 
 using classic::char_of;
 using classic::code_of;
-
-// The counters of these operations are 16-bit: past their range they overflow (error 6).
-void within16(std::size_t value) {
-    if (value > 32767) raise_runtime(RuntimeError::Overflow);
-}
+using classic::fits16;
 
 // Runs an operation that traps every failure: its result, or the empty text. The builder is
 // empty before and after.
@@ -47,8 +43,8 @@ std::vector<Text> words_of(const Text& text) {
     for (;;) {
         const std::size_t space = text.find(u' ', start);
         if (space == Text::npos) break;
-        within16(space - start + 1);
-        if (++spaces >= 32767) raise_runtime(RuntimeError::Overflow);
+        fits16(space - start + 1);
+        fits16(++spaces, 32767);
         pump_events();
         words.emplace_back(text.substr(start, space - start));
         start = space + 1;
@@ -84,7 +80,7 @@ std::mt19937& random_digits() {
 
 Text clsKvVeskClassicCiphersA::Ascii2Binary(Text& text) {
     return trapped(builder_, [&] {
-        if (text.size() >= 32767) raise_runtime(RuntimeError::Overflow);
+        fits16(text.size(), 32767);
         Text out;
         out.reserve(8 * text.size());
         for (char16_t ch : text) {
@@ -125,7 +121,7 @@ Text clsKvVeskClassicCiphersA::Binary2Ascii(Text& binary_text) {
 
 Text clsKvVeskClassicCiphersA::ReverseString(Text& text) {
     return trapped(builder_, [&] {
-        within16(text.size());
+        fits16(text.size());
         return Text(text.rbegin(), text.rend());
     });
 }
@@ -134,7 +130,7 @@ Text clsKvVeskClassicCiphersA::CaesarShift(Text& text, std::int16_t& difference)
     return trapped(builder_, [&] {
         while (difference > 26) difference = static_cast<std::int16_t>(difference - 26);
         const int d = difference;
-        if (text.size() >= 32767) raise_runtime(RuntimeError::Overflow);
+        fits16(text.size(), 32767);
         for (char16_t ch : text) {
             if (ch == u' ') {
                 builder_.append_byte(' ');
@@ -152,7 +148,7 @@ Text clsKvVeskClassicCiphersA::CaesarShift(Text& text, std::int16_t& difference)
 Text clsKvVeskClassicCiphersA::Ascii2Transposition(Text& text) {
     return trapped(builder_, [&] {
         const std::size_t n = text.size();
-        within16(n);
+        fits16(n);
         const std::size_t h = (n + 1) / 2, m = n / 2;
         Text out;
         out.reserve(n);
@@ -167,7 +163,7 @@ Text clsKvVeskClassicCiphersA::Ascii2Transposition(Text& text) {
 
 Text clsKvVeskClassicCiphersA::Transposition2Ascii(Text& text) {
     return trapped(builder_, [&] {
-        if (text.size() >= 32766) raise_runtime(RuntimeError::Overflow);
+        fits16(text.size(), 32766);
         Text out;
         out.reserve(text.size());
         for (std::size_t i = 0; i < text.size(); i += 2) out += text[i];

@@ -21,4 +21,10 @@ inline char16_t char_of(int code) {
     return ansi_char(static_cast<std::uint8_t>(code));
 }
 
+/// The operations count in 16-bit signed integers: a count that reaches `limit` (32768, or
+/// less where a loop's own arithmetic goes further) overflows, error 6.
+inline void fits16(std::size_t count, std::size_t limit = 32768) {
+    if (count >= limit) raise_runtime(RuntimeError::Overflow);
+}
+
 }  // namespace ombrak::classic

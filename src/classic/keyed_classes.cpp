@@ -12,6 +12,7 @@ namespace ombrak {
 
 using classic::char_of;
 using classic::code_of;
+using classic::fits16;
 
 namespace {
 
@@ -22,11 +23,6 @@ void skipping(F&& step) {
         step();
     } catch (...) {
     }
-}
-
-// Loops over texts with a 16-bit character counter overflow from 32767 characters on.
-void counted16(const Text& text) {
-    if (text.size() >= 32767) raise_runtime(RuntimeError::Overflow);
 }
 
 }  // namespace
@@ -85,7 +81,7 @@ Variant password_sum(const Text& text, const Text& password) {
     Text p = password;
     for (auto& ch : p) ch = upper_case(ch);
     if (p.empty()) return Variant(text);
-    counted16(text);
+    fits16(text.size(), 32767);
     Text out;
     out.reserve(text.size());
     for (std::size_t i = 1; i <= text.size(); ++i) {
@@ -185,8 +181,8 @@ static_assert(kSabreAlphabet.size() == 97);
 }  // namespace
 
 Text clsKvVeskEncDecSabreA::Encrypt(Text& text) {
-    counted16(text);
-    if (key_.size() > 32767) raise_runtime(RuntimeError::Overflow);
+    fits16(text.size(), 32767);
+    fits16(key_.size());
     Text out;
     std::size_t ki = 0;
     for (char16_t ch : text) {
@@ -238,10 +234,8 @@ Text clsKvVeskEncDecSmokeA::SmokeCryptString(Text& text, bool& encrypt) {
         });
     } else {
         report_and_continue(kPlace, [&] { a1 = (code_at(0) - 3) / 2; });
-        report_and_continue(kPlace, [&] {
-            if (text.empty()) raise_runtime(RuntimeError::InvalidCall);
-            a2 = (code_at(text.size() - 1) + 3) / 2;
-        });
+        // An empty text has no last character: code_at raises.
+        report_and_continue(kPlace, [&] { a2 = (code_at(text.size() - 1) + 3) / 2; });
         const int m = (a1 + a2) % 2;  // the sign of the sum, as integer division gives it
         for (std::size_t i = 1; i + 1 < text.size(); ++i)
             report_and_continue(

@@ -92,18 +92,6 @@ inline void md5_steps(std::uint32_t (&v)[4], const std::uint32_t* x,
      ...);
 }
 
-// ---- SHA-1 and SHA-256, portable -----------------------------------------------------------
-
-template <std::size_t N>
-std::array<std::uint8_t, 4 * N> big_endian(const std::array<std::uint32_t, N>& s) {
-    std::array<std::uint8_t, 4 * N> d;
-    for (std::size_t i = 0; i < N; ++i) {
-        const std::uint32_t v = __builtin_bswap32(s[i]);
-        std::memcpy(d.data() + 4 * i, &v, 4);
-    }
-    return d;
-}
-
 }  // namespace
 
 void Md5Algo::compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
@@ -115,6 +103,8 @@ void Md5Algo::compress(State& s, const std::uint8_t* blocks, std::size_t n) noex
         for (int i = 0; i < 4; ++i) s[i] += v[i];
     }
 }
+
+// ---- SHA-1 and SHA-256, portable -----------------------------------------------------------
 
 void Sha1Algo::compress_portable(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
     for (std::size_t b = 0; b < n; ++b, blocks += 64) {
@@ -144,12 +134,8 @@ void Sha1Algo::compress_portable(State& s, const std::uint8_t* blocks, std::size
 }
 
 void Sha1Algo::compress2(State& s, const std::uint8_t* blocks, std::size_t n,
-                          const std::uint8_t* more, std::size_t m) noexcept {
+                         const std::uint8_t* more, std::size_t m) noexcept {
     sha_compress<Sha1Algo, sha1_compress_ni>(s, blocks, n, more, m);
-}
-
-std::array<std::uint8_t, 20> Sha1Algo::digest(const State& s) noexcept {
-    return big_endian(s);
 }
 
 void Sha256Algo::compress_portable(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
@@ -175,12 +161,8 @@ void Sha256Algo::compress_portable(State& s, const std::uint8_t* blocks, std::si
 }
 
 void Sha256Algo::compress2(State& s, const std::uint8_t* blocks, std::size_t n,
-                          const std::uint8_t* more, std::size_t m) noexcept {
+                           const std::uint8_t* more, std::size_t m) noexcept {
     sha_compress<Sha256Algo, sha256_compress_ni>(s, blocks, n, more, m);
-}
-
-std::array<std::uint8_t, 32> Sha256Algo::digest(const State& s) noexcept {
-    return big_endian(s);
 }
 
 bool sha_instructions() noexcept {

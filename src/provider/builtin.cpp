@@ -15,30 +15,15 @@ namespace ombrak::provider {
 
 namespace {
 
-// The digest of one buffer by a hash algorithm id (which must be a known one).
-template <class H>
-Bytes digest_with(std::span<const std::uint8_t> data) {
-    H h;
-    h.update(data);
-    const auto d = h.final();
-    return Bytes(d.begin(), d.end());
-}
-
-Bytes digest_of(std::uint32_t algorithm, std::span<const std::uint8_t> data) {
-    switch (algorithm) {
-        case CALG_MD2:
-            return digest_with<digests::Md2>(data);
-        case CALG_MD4:
-            return digest_with<digests::Md4>(data);
-        case CALG_MD5:
-            return digest_with<digests::Md5>(data);
-        default:
-            return digest_with<digests::Sha1>(data);
-    }
-}
+// A built-in hash: besides the value of what it was fed, the digest of other data by the same
+// algorithm (key derivation stretches a short hash value that way).
+class BuiltinHashBase : public HashObject {
+  public:
+    virtual Bytes digest_of(std::span<const std::uint8_t> data) const = 0;
+};
 
 template <class H>
-class BuiltinHash final : public HashObject {
+class BuiltinHash final : public BuiltinHashBase {
   public:
     bool update(std::span<const std::uint8_t> data) override {
         if (done_) return false;
@@ -47,14 +32,22 @@ class BuiltinHash final : public HashObject {
     }
     Bytes value() override {
         if (!done_) {
-            const auto d = h_.final();
-            value_.assign(d.begin(), d.end());
+            value_ = finish(h_);
             done_ = true;
         }
         return value_;
     }
+    Bytes digest_of(std::span<const std::uint8_t> data) const override {
+        H h;
+        h.update(data);
+        return finish(h);
+    }
 
   private:
+    static Bytes finish(H& h) {
+        const auto d = h.final();
+        return Bytes(d.begin(), d.end());
+    }
     H h_;
     Bytes value_;
     bool done_ = false;
@@ -168,14 +161,6 @@ class BuiltinProvider final : public Provider {
     bool enhanced_;
 };
 
-// The hash algorithm of a built-in hash object, from its type.
-std::uint32_t algorithm_of(const HashObject& h) {
-    if (dynamic_cast<const BuiltinHash<digests::Md2>*>(&h)) return CALG_MD2;
-    if (dynamic_cast<const BuiltinHash<digests::Md4>*>(&h)) return CALG_MD4;
-    if (dynamic_cast<const BuiltinHash<digests::Md5>*>(&h)) return CALG_MD5;
-    return CALG_SHA;
-}
-
 std::unique_ptr<KeyObject> BuiltinProvider::derive_key(std::uint32_t algorithm, HashObject& hash,
                                                        std::uint32_t flags, std::uint32_t& error) {
     auto refuse = [&](std::uint32_t e) {
@@ -221,6 +206,8 @@ std::unique_ptr<KeyObject> BuiltinProvider::derive_key(std::uint32_t algorithm, 
     const Bytes h = hash.value();
     Bytes material = h;
     if (h.size() < bytes) {
+        const auto* own = dynamic_cast<const BuiltinHashBase*>(&hash);
+        if (!own) return refuse(NTE_BAD_HASH);  // another provider's hash
         std::uint8_t a[64], b[64];
         std::memset(a, 0x36, 64);
         std::memset(b, 0x5C, 64);
@@ -228,9 +215,8 @@ std::unique_ptr<KeyObject> BuiltinProvider::derive_key(std::uint32_t algorithm, 
             a[i] ^= h[i];
             b[i] ^= h[i];
         }
-        const std::uint32_t alg = algorithm_of(hash);
-        material = digest_of(alg, a);
-        const Bytes second = digest_of(alg, b);
+        material = own->digest_of(a);
+        const Bytes second = own->digest_of(b);
         material.insert(material.end(), second.begin(), second.end());
         ciphers::wipe(a, 64);
         ciphers::wipe(b, 64);

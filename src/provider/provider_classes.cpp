@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "ombrak/digests/classes.h"
 #include "ombrak/frame/components.h"
 #include "ombrak/frame/error.h"
 #include "ombrak/frame/platform.h"
@@ -57,15 +58,7 @@ namespace {
 
 // Each character's ANSI code as two upper-case hexadecimal digits.
 Text text_to_hex(const Text& text) {
-    static const char16_t digits[] = u"0123456789ABCDEF";
-    const Bytes bytes = ansi_from_text(text);
-    Text out;
-    out.reserve(2 * bytes.size());
-    for (std::uint8_t b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
+    return ascii_to_text(hex_digits(ansi_from_text(text), true));
 }
 
 int hex_value(char16_t c) noexcept {

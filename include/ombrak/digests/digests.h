@@ -130,27 +130,37 @@ struct Md5Algo : MdFamily<Md5Algo> {
     static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
 };
 
-struct Sha1Algo {
-    static constexpr std::size_t kDigestSize = 20;
+/// What SHA-1 and SHA-256 share: 32-bit words, the length and the digest big-endian, and
+/// compress as compress2 with nothing after.
+template <class Algo, std::size_t Words>
+struct ShaFamily {
+    static constexpr std::size_t kDigestSize = 4 * Words;
     static constexpr bool kLengthBigEndian = true;
-    using State = std::array<std::uint32_t, 5>;
+    using State = std::array<std::uint32_t, Words>;
+    static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
+        Algo::compress2(s, blocks, n, nullptr, 0);
+    }
+    static std::array<std::uint8_t, 4 * Words> digest(const State& s) noexcept {
+        std::array<std::uint8_t, 4 * Words> d;
+        for (std::size_t i = 0; i < Words; ++i) {
+            const std::uint32_t v = __builtin_bswap32(s[i]);
+            std::memcpy(d.data() + 4 * i, &v, 4);  // a word at a time
+        }
+        return d;
+    }
+};
+
+struct Sha1Algo : ShaFamily<Sha1Algo, 5> {
     static State initial() noexcept {
         return {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
     }
     /// n blocks, then m blocks from `more`, as one run (the state stays in registers).
     static void compress2(State& s, const std::uint8_t* blocks, std::size_t n,
                           const std::uint8_t* more, std::size_t m) noexcept;
-    static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
-        compress2(s, blocks, n, nullptr, 0);
-    }
     static void compress_portable(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
-    static std::array<std::uint8_t, 20> digest(const State& s) noexcept;
 };
 
-struct Sha256Algo {
-    static constexpr std::size_t kDigestSize = 32;
-    static constexpr bool kLengthBigEndian = true;
-    using State = std::array<std::uint32_t, 8>;
+struct Sha256Algo : ShaFamily<Sha256Algo, 8> {
     static State initial() noexcept {
         return {0x6A09E667, 0xBB67AE85, 0x3C6EF372, 0xA54FF53A,
                 0x510E527F, 0x9B05688C, 0x1F83D9AB, 0x5BE0CD19};
@@ -158,11 +168,7 @@ struct Sha256Algo {
     /// n blocks, then m blocks from `more`, as one run (the state stays in registers).
     static void compress2(State& s, const std::uint8_t* blocks, std::size_t n,
                           const std::uint8_t* more, std::size_t m) noexcept;
-    static void compress(State& s, const std::uint8_t* blocks, std::size_t n) noexcept {
-        compress2(s, blocks, n, nullptr, 0);
-    }
     static void compress_portable(State& s, const std::uint8_t* blocks, std::size_t n) noexcept;
-    static std::array<std::uint8_t, 32> digest(const State& s) noexcept;
 };
 
 using Md5 = BlockHash<Md5Algo>;

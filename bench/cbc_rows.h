@@ -1,5 +1,5 @@
-// OpenSSL's ciphers (the legacy provider loaded) in CBC over a whole buffer, one row's loop for
-// every cipher the benchmarks compare with it.
+// The loops of the CBC rows over a whole buffer: a kernel of this library, and OpenSSL's
+// ciphers (the legacy provider loaded).
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -8,6 +8,22 @@
 
 #include <cstdint>
 #include <vector>
+
+/// Encrypts or decrypts `data` in place with a keyed kernel in CBC from a zero chaining value,
+/// once per iteration.
+template <bool Decrypt, class Kernel>
+void kernel_cbc(benchmark::State& state, const Kernel& k, std::vector<std::uint8_t>& data) {
+    constexpr std::size_t kBlock = Kernel::kBlockSize;
+    for (auto _ : state) {
+        std::uint8_t chain[kBlock] = {};
+        if (Decrypt)
+            k.cbc_decrypt(data.data(), data.size() / kBlock, chain);
+        else
+            k.cbc_encrypt(data.data(), data.size() / kBlock, chain);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(data.size()));
+}
 
 inline void load_openssl_legacy() {
     static bool loaded =
