@@ -190,7 +190,7 @@ Variant call_host(const HostUser& host, std::string_view member, MemberKind kind
     }
     const std::string name(member);
     ombrak10_variant result{};
-    const int status = host.callback(host.user, name.c_str(), static_cast<ombrak10_kind>(kind),
+    const int status = host.callback(host.user, name.c_str(), static_cast<std::int32_t>(kind),
                                      c.args.data(), c.args.size(), &result);
     Variant out;
     try {
@@ -332,14 +332,14 @@ void ombrak10_release(ombrak10_object* object) {
     delete object;  // the object's own destructor does not throw
 }
 
-int ombrak10_invoke(ombrak10_object* object, const char* member, ombrak10_kind kind,
+int ombrak10_invoke(ombrak10_object* object, const char* member, int32_t kind,
                     ombrak10_arg* args, size_t count, ombrak10_variant* result) {
     if (result) *result = ombrak10_variant{};
     return guarded([&] {
         require(object);
         require(member);
         if (count) require(args);
-        if (static_cast<int>(kind) < 0 || static_cast<int>(kind) > 3) raise_runtime(RuntimeError::InvalidCall);
+        if (kind < OMBRAK10_METHOD || kind > OMBRAK10_SET) raise_runtime(RuntimeError::InvalidCall);
         std::vector<Variant> vars;
         vars.reserve(count);
         for (std::size_t i = 0; i < count; ++i) vars.push_back(take(args[i].value));

@@ -49,7 +49,7 @@ typedef enum ombrak10_kind {
 /* A tagged value. Zero-initialised it is EMPTY. TEXT, BYTES and OBJECT own their storage
  * (allocated by the library); an OBJECT variant with a null object is "Nothing". */
 typedef struct ombrak10_variant {
-    ombrak10_type type;
+    int32_t type; /* an ombrak10_type (a fixed width, whatever size a compiler gives enums) */
     union {
         int32_t boolean; /* 0 false, 1 true */
         int16_t i16;
@@ -102,9 +102,10 @@ int ombrak10_create(const char* progid, ombrak10_object** object);
 /* Another reference to the same object. */
 ombrak10_object* ombrak10_retain(ombrak10_object* object);
 void ombrak10_release(ombrak10_object* object);
-/* Calls `member` with `count` arguments. `result` (may be null) receives the member's result;
- * it is overwritten, not freed first: pass a cleared or new variant. */
-int ombrak10_invoke(ombrak10_object* object, const char* member, ombrak10_kind kind,
+/* Calls `member` with `count` arguments; `kind` is an ombrak10_kind. `result` (may be null)
+ * receives the member's result; it is overwritten, not freed first: pass a cleared or new
+ * variant. */
+int ombrak10_invoke(ombrak10_object* object, const char* member, int32_t kind,
                     ombrak10_arg* args, size_t count, ombrak10_variant* result);
 
 /* Host objects. A callback answers every call made on its object: member name, kind, the
@@ -112,7 +113,7 @@ int ombrak10_invoke(ombrak10_object* object, const char* member, ombrak10_kind k
  * clear what is there with the ombrak10_set_* functions) and a result variant to fill. It
  * returns OMBRAK10_OK, or OMBRAK10_FAILED after ombrak10_fail, which the library raises as its
  * error. `release` (may be null) is called with `user` when the object goes away. */
-typedef int (*ombrak10_callback)(void* user, const char* member, ombrak10_kind kind,
+typedef int (*ombrak10_callback)(void* user, const char* member, int32_t kind,
                                  ombrak10_arg* args, size_t count, ombrak10_variant* result);
 int ombrak10_host_object(ombrak10_callback callback, void* user, void (*release)(void* user),
                          ombrak10_object** object);

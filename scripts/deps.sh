@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a target needs, only those that are missing.
-# Usage: scripts/deps.sh test|bench|fuzz
+# Usage: scripts/deps.sh test|bench|fuzz|deb
 set -euo pipefail
 case "${1:-test}" in
-  test)  pkgs=(g++ cmake ninja-build make pkg-config libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev nettle-dev openssl) ;;
+  test)  pkgs=(g++ gcc cmake ninja-build make pkg-config libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev nettle-dev openssl python3 python3-dev pybind11-dev python3-pytest) ;;
+  deb)   pkgs=(dpkg-dev debootstrap) ;;
   bench) pkgs=(libbenchmark-dev libssl-dev libcrypto++-dev libbotan-2-dev nettle-dev zlib1g-dev openssl hyperfine time gzip zstd) ;;
   fuzz)  pkgs=(clang libclang-rt-14-dev) ;;
-  *) echo "usage: $0 test|bench|fuzz" >&2; exit 2 ;;
+  *) echo "usage: $0 test|bench|fuzz|deb" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${pkgs[@]}"; do

@@ -121,10 +121,12 @@ static void errors(void) {
     CHECK(ombrak10_invoke(obj, "Encode64", OMBRAK10_METHOD, a, 1, &r) == OMBRAK10_FAILED);
     CHECK(ombrak10_error_number() == 448);
     a[0].name = NULL;
-    a[0].value.type = (ombrak10_type)99; /* not a tag */
+    a[0].value.type = 99; /* not a tag */
     CHECK(ombrak10_invoke(obj, "Encode64", OMBRAK10_METHOD, a, 1, &r) == OMBRAK10_FAILED);
     CHECK(ombrak10_error_number() == 5);
     a[0].value.type = OMBRAK10_EMPTY;
+    CHECK(ombrak10_invoke(obj, "Encode64", 7, a, 1, &r) == OMBRAK10_FAILED); /* not a kind */
+    CHECK(ombrak10_error_number() == 5);
     CHECK(ombrak10_invoke(obj, NULL, OMBRAK10_METHOD, NULL, 0, &r) == OMBRAK10_FAILED);
     CHECK(ombrak10_error_number() == 5);
     CHECK(ombrak10_invoke(NULL, "Encode64", OMBRAK10_METHOD, NULL, 0, &r) == OMBRAK10_FAILED);
@@ -159,7 +161,7 @@ struct recorder {
     int released;
 };
 
-static int record(void* user, const char* member, ombrak10_kind kind, ombrak10_arg* args,
+static int record(void* user, const char* member, int32_t kind, ombrak10_arg* args,
                   size_t count, ombrak10_variant* result) {
     struct recorder* r = (struct recorder*)user;
     (void)kind;
