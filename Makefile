@@ -1,14 +1,17 @@
-# Entry points: build, demo, test, asan, bench. Each installs what it needs first.
+# Entry points: build, demo, test, asan, bench, install, deb. Each installs what it needs first.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
 FUZZ_BUILD ?= build-fuzz
 TSAN_BUILD ?= build-tsan
+INSTALL_BUILD ?= build-install
+DEB_BUILD  ?= build-deb
+PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all build demo test unit asan tsan bench bench-tool fuzz deps clean format
+.PHONY: all build demo test unit asan tsan bench bench-tool fuzz deps clean format install deb deb-check
 
 all: build
 
@@ -65,8 +68,31 @@ fuzz: deps
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS)
 	@FUZZ_FLAGS="$(FUZZ_FLAGS)" scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
+# Everything a user gets (libraries, C and C++ headers, CMake and pkg-config files, the tool,
+# the Python module) under PREFIX.
+install: deps
+	@cmake -S . -B $(INSTALL_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX) \
+	    -DOMBRAK10_TESTS=OFF >/dev/null
+	@cmake --build $(INSTALL_BUILD) -j $(JOBS)
+	@cmake --install $(INSTALL_BUILD)
+
+# The same as one Debian package in this folder; deb-check installs it with apt-get into a fresh
+# Debian system (debootstrap) and uses the tool and the Python module there.
+deb: deps
+	@scripts/deps.sh deb
+	@cmake -S . -B $(DEB_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	    -DOMBRAK10_TESTS=OFF >/dev/null
+	@cmake --build $(DEB_BUILD) -j $(JOBS)
+	@rm -f $(DEB_BUILD)/ombrak10_*.deb ombrak10_*.deb
+	@cd $(DEB_BUILD) && { cpack -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }; }
+	@cp $(DEB_BUILD)/ombrak10_*.deb .
+	@ls ombrak10_*.deb
+
+deb-check: deb
+	@scripts/deb_check.sh $$(ls ombrak10_*.deb)
+
 format:
 	@clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(INSTALL_BUILD) $(DEB_BUILD)
