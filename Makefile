@@ -11,7 +11,7 @@ FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all build demo test unit asan tsan bench bench-tool fuzz deps clean format install deb deb-check
+.PHONY: all build demo test unit asan tsan bench bench-tool bench-python fuzz deps clean format install deb deb-check
 
 all: build
 
@@ -56,6 +56,14 @@ bench-tool: deps
 	@cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DOMBRAK10_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target ombrak10_cli
 	@bench/whole_process.sh $(BENCH_BUILD)/cli/ombrak10 $(MIB) $(RUNS) "$(ONLY)"
+
+# The Python module against the standard library's base64, hashlib and zlib, whole calls as
+# Python sees them (ROUNDS rounds, medians).
+ROUNDS ?= 11
+bench-python: deps
+	@cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DOMBRAK10_BENCH=ON >/dev/null
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target ombrak10_python
+	@PYTHONPATH=$(BENCH_BUILD)/python /usr/bin/python3 bench/python_bench.py $(ROUNDS)
 
 # Each fuzz target runs FUZZ_SECONDS under ASan+UBSan, with the library instrumented for
 # coverage; prints executions and coverage per target. Findings go to $(FUZZ_BUILD)/findings.

@@ -343,9 +343,12 @@ int ombrak10_invoke(ombrak10_object* object, const char* member, int32_t kind,
         std::vector<Variant> vars;
         vars.reserve(count);
         for (std::size_t i = 0; i < count; ++i) vars.push_back(take(args[i].value));
+        // The converted values are this call's own variables: each goes by reference, so it
+        // moves into the member without another copy, and only the caller's by-reference
+        // entries are written back.
         std::vector<ArgRef> refs(count);
         for (std::size_t i = 0; i < count; ++i)
-            refs[i] = ArgRef{&vars[i], args[i].by_ref != 0,
+            refs[i] = ArgRef{&vars[i], true,
                              args[i].name ? std::string_view(args[i].name) : std::string_view()};
         auto write_back = [&] {
             for (std::size_t i = 0; i < count; ++i)

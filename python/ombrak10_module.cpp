@@ -4,6 +4,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +30,16 @@ struct Ref {
 struct MissingTag {};
 
 PyObject* library_error = nullptr;  // ombrak10.LibraryError
+
+// The module's own types (final, so an exact type check is an isinstance check), looked up
+// once rather than through the binding's type registry on every argument.
+PyTypeObject* ref_type = nullptr;
+PyTypeObject* missing_type = nullptr;
+PyTypeObject* dynamic_type = nullptr;
+
+bool of_type(py::handle h, PyTypeObject* t) {
+    return Py_TYPE(h.ptr()) == t;
+}
 
 [[noreturn]] void raise_library_error(const Error& e) {
     py::object type = py::reinterpret_borrow<py::object>(library_error);
@@ -54,24 +66,67 @@ class PythonObject;
 Variant to_variant(py::handle h);
 py::object to_python(const Variant& v);
 
+// A str's code points as UTF-16 code units, read from the string's own storage: a code point
+// beyond U+FFFF becomes its surrogate pair and a lone surrogate stays one unit (what encoding
+// with "surrogatepass" gives, without the intermediate bytes object).
 Text text_of(py::handle s) {
-    py::object encoded = py::reinterpret_steal<py::object>(
-        PyUnicode_AsEncodedString(s.ptr(), "utf-16-le", "surrogatepass"));
-    if (!encoded) throw py::error_already_set();
-    char* data = nullptr;
-    Py_ssize_t size = 0;
-    PyBytes_AsStringAndSize(encoded.ptr(), &data, &size);
-    Text t(static_cast<std::size_t>(size) / 2, u'\0');
-    if (size) std::memcpy(t.data(), data, static_cast<std::size_t>(size));
-    return t;
+    PyObject* o = s.ptr();
+    if (PyUnicode_READY(o) != 0) throw py::error_already_set();
+    const Py_ssize_t n = PyUnicode_GET_LENGTH(o);
+    const void* data = PyUnicode_DATA(o);
+    switch (PyUnicode_KIND(o)) {
+        case PyUnicode_1BYTE_KIND: {
+            const auto* p = static_cast<const Py_UCS1*>(data);
+            return Text(p, p + n);
+        }
+        case PyUnicode_2BYTE_KIND: {
+            const auto* p = static_cast<const Py_UCS2*>(data);
+            return Text(p, p + n);
+        }
+        default: {
+            const auto* p = static_cast<const Py_UCS4*>(data);
+            Text t;
+            t.reserve(static_cast<std::size_t>(n) + 16);
+            for (Py_ssize_t i = 0; i < n; ++i) {
+                const Py_UCS4 c = p[i];
+                if (c < 0x10000) {
+                    t.push_back(static_cast<char16_t>(c));
+                } else {
+                    t.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+                    t.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+                }
+            }
+            return t;
+        }
+    }
 }
 
+// UTF-16 code units as a str, built directly in the narrowest storage that holds them; only a
+// text with surrogates goes through the decoder, which joins pairs and keeps lone ones.
 py::object text_to_python(const Text& t) {
-    int little = -1;
-    PyObject* s = PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(t.data()),
-                                        static_cast<Py_ssize_t>(t.size() * 2), "surrogatepass",
-                                        &little);
+    char16_t widest = 0;
+    bool surrogates = false;
+    for (char16_t c : t) {
+        widest = std::max(widest, c);
+        surrogates |= (c & 0xF800) == 0xD800;
+    }
+    if (surrogates) {
+        int little = -1;
+        PyObject* s = PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(t.data()),
+                                            static_cast<Py_ssize_t>(t.size() * 2),
+                                            "surrogatepass", &little);
+        if (!s) throw py::error_already_set();
+        return py::reinterpret_steal<py::object>(s);
+    }
+    const Py_UCS4 max = widest < 0x80 ? 0x7F : widest < 0x100 ? 0xFF : 0xFFFF;
+    PyObject* s = PyUnicode_New(static_cast<Py_ssize_t>(t.size()), max);
     if (!s) throw py::error_already_set();
+    if (max == 0xFFFF) {
+        if (!t.empty()) std::memcpy(PyUnicode_DATA(s), t.data(), t.size() * 2);
+    } else {
+        auto* p = static_cast<Py_UCS1*>(PyUnicode_DATA(s));
+        for (std::size_t i = 0; i < t.size(); ++i) p[i] = static_cast<Py_UCS1>(t[i]);
+    }
     return py::reinterpret_steal<py::object>(s);
 }
 
@@ -178,26 +233,27 @@ class PythonObject final : public Object {
 };
 
 Variant to_variant(py::handle h) {
-    if (h.is_none()) return Variant();
-    if (py::isinstance<Ref>(h)) return to_variant(h.cast<Ref&>().value);
-    if (py::isinstance<MissingTag>(h)) return Variant::missing();
-    if (PyBool_Check(h.ptr())) return Variant(h.ptr() == Py_True);
-    if (PyLong_Check(h.ptr())) {
+    PyObject* o = h.ptr();
+    if (o == Py_None) return Variant();
+    if (PyUnicode_Check(o)) return Variant(text_of(h));
+    if (PyBool_Check(o)) return Variant(o == Py_True);
+    if (PyLong_Check(o)) {
         int overflow = 0;
-        const long long n = PyLong_AsLongLongAndOverflow(h.ptr(), &overflow);
+        const long long n = PyLong_AsLongLongAndOverflow(o, &overflow);
         if (!overflow && n >= INT32_MIN && n <= INT32_MAX)
             return Variant(static_cast<std::int32_t>(n));
         // Beyond 32 bits a number is a double, as a host's literal is; converting it to a
         // parameter's integer type raises error 6.
-        const double d = PyLong_AsDouble(h.ptr());
+        const double d = PyLong_AsDouble(o);
         if (d == -1.0 && PyErr_Occurred()) throw py::error_already_set();
         return Variant(d);
     }
-    if (PyFloat_Check(h.ptr())) return Variant(PyFloat_AsDouble(h.ptr()));
-    if (PyUnicode_Check(h.ptr())) return Variant(text_of(h));
-    if (PyBytes_Check(h.ptr()) || PyByteArray_Check(h.ptr()) || PyMemoryView_Check(h.ptr()))
+    if (PyFloat_Check(o)) return Variant(PyFloat_AsDouble(o));
+    if (PyBytes_Check(o) || PyByteArray_Check(o) || PyMemoryView_Check(o))
         return Variant(bytes_of(h));
-    if (py::isinstance<Dynamic>(h)) return Variant(h.cast<Dynamic&>().ref);  // null: Nothing
+    if (of_type(h, ref_type)) return to_variant(h.cast<Ref&>().value);
+    if (of_type(h, missing_type)) return Variant::missing();
+    if (of_type(h, dynamic_type)) return Variant(h.cast<Dynamic&>().ref);  // null: Nothing
     return Variant(ObjectRef(std::make_shared<PythonObject>(py::reinterpret_borrow<py::object>(h))));
 }
 
@@ -247,11 +303,13 @@ py::object invoke(const ObjectRef& obj, const std::string& member, MemberKind ki
         }
     std::vector<Variant> values(n);
     std::vector<ArgRef> refs(n);
+    // Every argument is a variable of this call, so each goes by reference and moves into the
+    // member without a copy; only those of Ref boxes and bytearrays are written back.
+    std::vector<bool> write_back(n);
     for (std::size_t i = 0; i < n; ++i) {
         values[i] = to_variant(sources[i]);
-        const bool by_ref =
-            py::isinstance<Ref>(sources[i]) || PyByteArray_Check(sources[i].ptr());
-        refs[i] = ArgRef{&values[i], by_ref, names[i]};
+        write_back[i] = of_type(sources[i], ref_type) || PyByteArray_Check(sources[i].ptr());
+        refs[i] = ArgRef{&values[i], true, names[i]};
     }
 
     Variant result;
@@ -266,8 +324,8 @@ py::object invoke(const ObjectRef& obj, const std::string& member, MemberKind ki
         }
     }
     for (std::size_t i = 0; i < n; ++i) {
-        if (!refs[i].by_ref) continue;
-        if (py::isinstance<Ref>(sources[i])) {
+        if (!write_back[i]) continue;
+        if (of_type(sources[i], ref_type)) {
             sources[i].cast<Ref&>().value = to_python(values[i]);
         } else if (values[i].type() == VarType::Bytes) {
             const Bytes& b = values[i].get<Bytes>();
@@ -345,7 +403,7 @@ PYBIND11_MODULE(ombrak10, m) {
         nullptr);
     m.attr("LibraryError") = py::handle(library_error);
 
-    py::class_<Ref>(m, "Ref",
+    py::class_<Ref>(m, "Ref", py::is_final(),
                     "A by-reference argument: pass Ref(value) and read .value after the call. "
                     "The library hands Refs to Python callbacks for by-reference arguments too; "
                     "assign .value to change the caller's variable.")
@@ -354,12 +412,12 @@ PYBIND11_MODULE(ombrak10, m) {
         .def_readwrite("value", &Ref::value)
         .def("__repr__", [](const Ref& r) { return "Ref(" + py::repr(r.value).cast<std::string>() + ")"; });
 
-    py::class_<MissingTag>(m, "_Missing").def("__repr__", [](const MissingTag&) {
+    py::class_<MissingTag>(m, "_Missing", py::is_final()).def("__repr__", [](const MissingTag&) {
         return "ombrak10.MISSING";
     });
     m.attr("MISSING") = py::cast(MissingTag{});
 
-    py::class_<Bound>(m, "Member", "A member of a library object; call it to call the member.")
+    py::class_<Bound>(m, "Member", py::is_final(), "A member of a library object; call it to call the member.")
         .def("__call__",
              [](const Bound& b, py::args args, py::kwargs kwargs) {
                  return invoke(b.obj, b.member, b.kind, std::move(args), std::move(kwargs));
@@ -368,14 +426,25 @@ PYBIND11_MODULE(ombrak10, m) {
             "__doc__", [](const Bound& b) { return member_doc(b.obj->class_info(), b.member); })
         .def("__repr__", [](const Bound& b) { return "<member " + b.member + ">"; });
 
-    py::class_<Dynamic>(m, "Object",
+    py::class_<Dynamic>(m, "Object", py::is_final(),
                         "A library object (or an object a call returned). Attributes call "
                         "members: obj.Encode64(text) calls a method, obj.Name reads a property "
                         "without parameters, obj.Name = value assigns one (property set for "
                         "objects, let otherwise). invoke() reaches any member and kind.")
-        .def("__getattr__",
-             [](const Dynamic& d, const std::string& name) -> py::object {
-                 if (name.empty() || name[0] == '_') throw py::attribute_error(name);
+        // Attribute reads go to the member table first: a library member is not an error
+        // path of the ordinary lookup. The module's own attributes (connect, disconnect and the
+        // underscore names) are found the ordinary way.
+        .def("__getattribute__",
+             [](py::object self, py::str name_obj) -> py::object {
+                 const std::string name = name_obj;
+                 auto generic = [&] {
+                     PyObject* r = PyObject_GenericGetAttr(self.ptr(), name_obj.ptr());
+                     if (!r) throw py::error_already_set();
+                     return py::reinterpret_steal<py::object>(r);
+                 };
+                 if (name.empty() || name[0] == '_' || name == "connect" || name == "disconnect")
+                     return generic();
+                 const Dynamic& d = self.cast<const Dynamic&>();
                  const ClassInfo* info = d.ref->class_info();
                  if (!info) return py::cast(Bound{d.ref, name, MemberKind::Method});
                  const MemberInfo* method = info->find(name, MemberKind::Method);
@@ -447,13 +516,17 @@ PYBIND11_MODULE(ombrak10, m) {
             py::arg("sink"), "Disconnects a sink connect() connected.")
         .def("__eq__",
              [](const Dynamic& a, py::object b) {
-                 return py::isinstance<Dynamic>(b) && b.cast<Dynamic&>().ref == a.ref;
+                 return of_type(b, dynamic_type) && b.cast<Dynamic&>().ref == a.ref;
              })
         .def("__hash__", [](const Dynamic& d) { return std::hash<Object*>()(d.ref.get()); })
         .def("__repr__", [](const Dynamic& d) {
             const ClassInfo* info = d.ref->class_info();
             return "<ombrak10 " + (info ? info->name : std::string("host")) + " object>";
         });
+
+    ref_type = reinterpret_cast<PyTypeObject*>(m.attr("Ref").ptr());
+    missing_type = reinterpret_cast<PyTypeObject*>(m.attr("_Missing").ptr());
+    dynamic_type = reinterpret_cast<PyTypeObject*>(m.attr("Object").ptr());
 
     m.def(
         "create",

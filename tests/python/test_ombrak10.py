@@ -1,6 +1,8 @@
 """The Python module: calls by name, values across the boundary, write-backs, events, buddies,
 errors and threads."""
+import gc
 import threading
+import weakref
 
 import pytest
 
@@ -129,6 +131,26 @@ def test_any_python_object_serves_as_buddy():
     with pytest.raises(LibraryError) as e:
         huffman.EncodeByte(bytearray(b"abracadabra"), 11)
     assert e.value.number == 438
+
+
+def test_callbacks_are_released_with_the_object():
+    huffman = create("clsKvVeskEncDecHuffmanA")
+
+    class Listener:
+        def __call__(self, percent):
+            pass
+
+    sink, buddy = Listener(), Listener()
+    gone = [weakref.ref(sink), weakref.ref(buddy)]
+    huffman.connect(sink)
+    huffman.BuddyObject = buddy
+    huffman.EncodeByte(bytearray(b"abc"), 3)
+    del sink, buddy
+    gc.collect()
+    assert all(r() is not None for r in gone)  # the object holds them
+    del huffman
+    gc.collect()
+    assert all(r() is None for r in gone)
 
 
 def test_a_failing_callback_fails_the_call_and_keeps_the_array():
