@@ -2,8 +2,9 @@
 // with connected events, the per-thread object slot, file operations into one folder, classes
 // created by name and round trips that must hold while another thread switches the code page,
 // About while a third replaces and restores the about box, and the host event pump set while
-// it is called. Built with ThreadSanitizer by `make tsan`; any report fails the run. Exits 1
-// when a result is wrong, printing what it saw.
+// it is called, and the C interface with callback sinks and per-thread errors. Built with
+// ThreadSanitizer by `make tsan`; any report fails the run. Exits 1 when a result is wrong,
+// printing what it saw.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <thread>
 
 #include "files_support.h"
+#include "ombrak10.h"
 #include "ombrak/ciphers/classes.h"
 #include "ombrak/encoding/huffman_class.h"
 #include "ombrak/frame/components.h"
@@ -150,6 +152,43 @@ void provider_round_trip(int id, int round) {
         fail("Glim round trip broken on thread " + std::to_string(id));
 }
 
+// The C interface: a host-object sink by callback, and this thread's last error, which another
+// thread's failures must not touch.
+int count_events(void* user, const char*, std::int32_t, ombrak10_arg*, std::size_t,
+                 ombrak10_variant*) {
+    ++*static_cast<int*>(user);
+    return OMBRAK10_OK;
+}
+
+void c_interface_round(int id, int round) {
+    ombrak10_object *h = nullptr, *sink = nullptr;
+    int events = 0;
+    if (ombrak10_create("Ombrak10.clsKvVeskEncDecHuffmanA", &h) != OMBRAK10_OK ||
+        ombrak10_host_object(count_events, &events, nullptr, &sink) != OMBRAK10_OK ||
+        ombrak10_connect(h, sink) != OMBRAK10_OK)
+        fail("C interface setup on thread " + std::to_string(id));
+    const std::string plain = "C " + std::to_string(id) + "/" + std::to_string(round) + " abc";
+    ombrak10_arg a[2] = {};
+    ombrak10_set_bytes(&a[0].value, reinterpret_cast<const std::uint8_t*>(plain.data()),
+                       plain.size());
+    ombrak10_set_i32(&a[1].value, static_cast<std::int32_t>(plain.size()));
+    a[0].by_ref = 1;
+    if (ombrak10_invoke(h, "EncodeByte", OMBRAK10_METHOD, a, 2, nullptr) != OMBRAK10_OK)
+        fail("C interface EncodeByte on thread " + std::to_string(id));
+    ombrak10_set_i32(&a[1].value, static_cast<std::int32_t>(a[0].value.as.bytes.length));
+    if (ombrak10_invoke(h, "DecodeByte", OMBRAK10_METHOD, a, 2, nullptr) != OMBRAK10_OK ||
+        std::string(reinterpret_cast<const char*>(a[0].value.as.bytes.data),
+                    a[0].value.as.bytes.length) != plain || events < 4)
+        fail("C interface round trip on thread " + std::to_string(id));
+    ombrak10_object* none = nullptr;
+    if (ombrak10_create("Ombrak10.Missing", &none) == OMBRAK10_OK ||
+        ombrak10_error_number() != 429 || none)
+        fail("C interface last error on thread " + std::to_string(id));
+    ombrak10_clear(&a[0].value);
+    ombrak10_release(sink);
+    ombrak10_release(h);
+}
+
 void worker(int id, const fs::path& folder, const std::string& plain) {
     clsKvOmbrak10 root;
     ObjectRef mine = make_host_object([](auto, auto, auto) { return Variant(); });
@@ -162,6 +201,7 @@ void worker(int id, const fs::path& folder, const std::string& plain) {
         round_trips<clsKvVeskEncDecDesA>(id, round);
         huffman_round_trip(id, round);
         provider_round_trip(id, round);
+        c_interface_round(id, round);
         if (root.BuddyObjectGlobal() != mine) fail("another thread's object in this slot");
         if (root.About() != 0) fail("About returned other than 0");
         ObjectRef made = create_object("Ombrak10.clsKvVeskEncDecDesA");
