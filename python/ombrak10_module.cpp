@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -282,6 +284,43 @@ py::object to_python(const Variant& v) {
 
 // ---- Calls ------------------------------------------------------------------------------------
 
+// A library object serves one call at a time, as the interpreter lock made it before the module
+// released that lock during calls: Python threads sharing an object wait for each other, and a
+// callback may call the same object again on its own thread (the lock is recursive). One lock
+// per object, kept while a call holds it.
+std::shared_ptr<std::recursive_mutex> call_lock(const ObjectRef& obj) {
+    static std::mutex guard;
+    static std::unordered_map<const Object*, std::weak_ptr<std::recursive_mutex>> locks;
+    std::lock_guard held(guard);
+    static std::size_t prune_at = 64;
+    if (locks.size() > prune_at) {
+        std::erase_if(locks, [](const auto& e) { return e.second.expired(); });
+        prune_at = std::max<std::size_t>(64, 2 * locks.size());
+    }
+    std::weak_ptr<std::recursive_mutex>& slot = locks[obj.get()];
+    std::shared_ptr<std::recursive_mutex> lock = slot.lock();
+    if (!lock) {
+        lock = std::make_shared<std::recursive_mutex>();
+        slot = lock;
+    }
+    return lock;
+}
+
+// Runs `work` on a library object without the interpreter lock and holding the object's call
+// lock; a failure is left in `failure`. The interpreter lock goes first, so a thread waiting for
+// the object never holds it while the thread inside the object needs it for a callback.
+template <class F>
+void with_object(const ObjectRef& obj, F&& work, std::optional<Error>& failure) {
+    std::shared_ptr<std::recursive_mutex> lock = call_lock(obj);
+    py::gil_scoped_release unlocked;
+    std::lock_guard one_call(*lock);
+    try {
+        work();
+    } catch (...) {
+        failure = current_error();
+    }
+}
+
 // Calls a member: plain values by value; Ref boxes and bytearrays by reference, written back
 // whether the call returns or fails (a bytearray in place, when the member leaves a byte array
 // in it). The interpreter lock is released while the library works.
@@ -315,14 +354,7 @@ py::object invoke(const ObjectRef& obj, const std::string& member, MemberKind ki
     Variant result;
     std::optional<Error> failure;
     pending = PendingException{};
-    {
-        py::gil_scoped_release unlocked;
-        try {
-            result = obj->invoke(member, kind, refs);
-        } catch (...) {
-            failure = current_error();
-        }
-    }
+    with_object(obj, [&] { result = obj->invoke(member, kind, refs); }, failure);
     for (std::size_t i = 0; i < n; ++i) {
         if (!write_back[i]) continue;
         if (of_type(sources[i], ref_type)) {
@@ -489,11 +521,9 @@ PYBIND11_MODULE(ombrak10, m) {
                 if (as.type() != VarType::Object)
                     throw py::type_error("a sink is a callable or an object with methods");
                 const ObjectRef host = as.get<ObjectRef>();
-                try {
-                    d.ref->connect(host);
-                } catch (...) {
-                    raise_library_error(current_error());
-                }
+                std::optional<Error> failure;
+                with_object(d.ref, [&] { d.ref->connect(host); }, failure);
+                if (failure) raise_library_error(*failure);
                 d.sinks.emplace_back(sink, host);
             },
             py::arg("sink"),
@@ -504,11 +534,9 @@ PYBIND11_MODULE(ombrak10, m) {
             [](Dynamic& d, py::object sink) {
                 for (auto it = d.sinks.begin(); it != d.sinks.end(); ++it) {
                     if (!it->first.is(sink) && !it->first.equal(sink)) continue;
-                    try {
-                        d.ref->disconnect(it->second);
-                    } catch (...) {
-                        raise_library_error(current_error());
-                    }
+                    std::optional<Error> failure;
+                    with_object(d.ref, [&] { d.ref->disconnect(it->second); }, failure);
+                    if (failure) raise_library_error(*failure);
                     d.sinks.erase(it);
                     return;
                 }

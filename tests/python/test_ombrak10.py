@@ -261,3 +261,40 @@ def test_threads_call_and_receive_callbacks_at_once():
     for t in threads:
         t.join()
     assert failures == []
+
+
+def test_threads_sharing_one_object_take_turns():
+    # The library object serves one call at a time; a callback calling the same object again
+    # on its own thread does not wait for itself.
+    huffman = create("clsKvVeskEncDecHuffmanA")
+    b64 = create("clsKvVeskEncDecBase64A")
+    nested = []
+    huffman.connect(lambda p: nested.append(b64.Encode64("x")) if p.value == 100 else None)
+    huffman.connect(lambda p: huffman.BuddyObject)  # re-enters the object inside its own call
+    failures = []
+    start = threading.Barrier(4)
+
+    tea = create("clsKvVeskEncDecTeaA")  # keeps the key of the last call
+
+    def work(seed):
+        try:
+            start.wait()
+            key = "key of thread %d" % seed
+            for i in range(60):
+                data = bytearray(bytes((seed + i * 31 + k * k) % 241 for k in range(3000)))
+                original = bytes(data)
+                huffman.EncodeByte(data, len(data))
+                huffman.DecodeByte(data, len(data))
+                assert bytes(data) == original
+                text = "message %d from %d " % (i, seed) * 200
+                assert tea.DecryptString(tea.EncryptString(text, key), key) == text
+        except Exception as e:
+            failures.append((seed, e))
+
+    threads = [threading.Thread(target=work, args=(s,)) for s in range(4)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert failures == []
+    assert nested == ["eA=="] * 480
