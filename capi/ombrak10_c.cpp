@@ -1,8 +1,6 @@
 // The C interface: handles over object references, tagged variants converted to and from the
 // library's Variant at the boundary, and a per-thread last error. Every entry point catches
 // everything, so no exception reaches a C caller.
-#include "ombrak10.h"
-
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -14,6 +12,7 @@
 #include "ombrak/frame/object.h"
 #include "ombrak/frame/text.h"
 #include "ombrak/frame/typelib.h"
+#include "ombrak10.h"
 
 struct ombrak10_object {
     ombrak::ObjectRef ref;
@@ -77,8 +76,12 @@ void* allocate(std::size_t n) {
 void put(ombrak10_variant& out, const Variant& v) {
     ombrak10_variant r{};
     switch (v.type()) {
-        case VarType::Empty: r.type = OMBRAK10_EMPTY; break;
-        case VarType::Missing: r.type = OMBRAK10_MISSING; break;
+        case VarType::Empty:
+            r.type = OMBRAK10_EMPTY;
+            break;
+        case VarType::Missing:
+            r.type = OMBRAK10_MISSING;
+            break;
         case VarType::Bool:
             r.type = OMBRAK10_BOOL;
             r.as.boolean = v.get<bool>() ? 1 : 0;
@@ -124,30 +127,44 @@ void put(ombrak10_variant& out, const Variant& v) {
 // C variant -> Variant. An unknown tag is an invalid argument.
 Variant take(const ombrak10_variant& v) {
     switch (v.type) {
-        case OMBRAK10_EMPTY: return Variant();
-        case OMBRAK10_MISSING: return Variant::missing();
-        case OMBRAK10_BOOL: return Variant(v.as.boolean != 0);
-        case OMBRAK10_I16: return Variant(v.as.i16);
-        case OMBRAK10_I32: return Variant(v.as.i32);
-        case OMBRAK10_F64: return Variant(v.as.f64);
+        case OMBRAK10_EMPTY:
+            return Variant();
+        case OMBRAK10_MISSING:
+            return Variant::missing();
+        case OMBRAK10_BOOL:
+            return Variant(v.as.boolean != 0);
+        case OMBRAK10_I16:
+            return Variant(v.as.i16);
+        case OMBRAK10_I32:
+            return Variant(v.as.i32);
+        case OMBRAK10_F64:
+            return Variant(v.as.f64);
         case OMBRAK10_TEXT:
             if (!v.as.text.units && v.as.text.length) raise_runtime(RuntimeError::InvalidCall);
-            return Variant(Text(reinterpret_cast<const char16_t*>(v.as.text.units),
-                                v.as.text.length));
+            return Variant(
+                Text(reinterpret_cast<const char16_t*>(v.as.text.units), v.as.text.length));
         case OMBRAK10_BYTES:
             if (!v.as.bytes.data && v.as.bytes.length) raise_runtime(RuntimeError::InvalidCall);
             return Variant(Bytes(v.as.bytes.data, v.as.bytes.data + v.as.bytes.length));
-        case OMBRAK10_OBJECT: return Variant(v.as.object ? v.as.object->ref : ObjectRef());
+        case OMBRAK10_OBJECT:
+            return Variant(v.as.object ? v.as.object->ref : ObjectRef());
     }
     raise_runtime(RuntimeError::InvalidCall);
 }
 
 void release_contents(ombrak10_variant& v) noexcept {
     switch (v.type) {
-        case OMBRAK10_TEXT: std::free(v.as.text.units); break;
-        case OMBRAK10_BYTES: std::free(v.as.bytes.data); break;
-        case OMBRAK10_OBJECT: delete v.as.object; break;
-        default: break;
+        case OMBRAK10_TEXT:
+            std::free(v.as.text.units);
+            break;
+        case OMBRAK10_BYTES:
+            std::free(v.as.bytes.data);
+            break;
+        case OMBRAK10_OBJECT:
+            delete v.as.object;
+            break;
+        default:
+            break;
     }
     v = ombrak10_variant{};
 }
@@ -332,8 +349,8 @@ void ombrak10_release(ombrak10_object* object) {
     delete object;  // the object's own destructor does not throw
 }
 
-int ombrak10_invoke(ombrak10_object* object, const char* member, int32_t kind,
-                    ombrak10_arg* args, size_t count, ombrak10_variant* result) {
+int ombrak10_invoke(ombrak10_object* object, const char* member, int32_t kind, ombrak10_arg* args,
+                    size_t count, ombrak10_variant* result) {
     if (result) *result = ombrak10_variant{};
     return guarded([&] {
         require(object);

@@ -105,16 +105,16 @@ void ombrak10_release(ombrak10_object* object);
 /* Calls `member` with `count` arguments; `kind` is an ombrak10_kind. `result` (may be null)
  * receives the member's result; it is overwritten, not freed first: pass a cleared or new
  * variant. */
-int ombrak10_invoke(ombrak10_object* object, const char* member, int32_t kind,
-                    ombrak10_arg* args, size_t count, ombrak10_variant* result);
+int ombrak10_invoke(ombrak10_object* object, const char* member, int32_t kind, ombrak10_arg* args,
+                    size_t count, ombrak10_variant* result);
 
 /* Host objects. A callback answers every call made on its object: member name, kind, the
  * arguments (write into a by_ref argument's value to change the caller's variable; replace or
  * clear what is there with the ombrak10_set_* functions) and a result variant to fill. It
  * returns OMBRAK10_OK, or OMBRAK10_FAILED after ombrak10_fail, which the library raises as its
  * error. `release` (may be null) is called with `user` when the object goes away. */
-typedef int (*ombrak10_callback)(void* user, const char* member, int32_t kind,
-                                 ombrak10_arg* args, size_t count, ombrak10_variant* result);
+typedef int (*ombrak10_callback)(void* user, const char* member, int32_t kind, ombrak10_arg* args,
+                                 size_t count, ombrak10_variant* result);
 int ombrak10_host_object(ombrak10_callback callback, void* user, void (*release)(void* user),
                          ombrak10_object** object);
 /* Sets this thread's error for a callback to return OMBRAK10_FAILED with (source and

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
-#include <unordered_map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ombrak/frame/components.h"
@@ -114,9 +114,9 @@ py::object text_to_python(const Text& t) {
     }
     if (surrogates) {
         int little = -1;
-        PyObject* s = PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(t.data()),
-                                            static_cast<Py_ssize_t>(t.size() * 2),
-                                            "surrogatepass", &little);
+        PyObject* s =
+            PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(t.data()),
+                                  static_cast<Py_ssize_t>(t.size() * 2), "surrogatepass", &little);
         if (!s) throw py::error_already_set();
         return py::reinterpret_steal<py::object>(s);
     }
@@ -256,18 +256,25 @@ Variant to_variant(py::handle h) {
     if (of_type(h, ref_type)) return to_variant(h.cast<Ref&>().value);
     if (of_type(h, missing_type)) return Variant::missing();
     if (of_type(h, dynamic_type)) return Variant(h.cast<Dynamic&>().ref);  // null: Nothing
-    return Variant(ObjectRef(std::make_shared<PythonObject>(py::reinterpret_borrow<py::object>(h))));
+    return Variant(
+        ObjectRef(std::make_shared<PythonObject>(py::reinterpret_borrow<py::object>(h))));
 }
 
 py::object to_python(const Variant& v) {
     switch (v.type()) {
         case VarType::Empty:
-        case VarType::Missing: return py::none();
-        case VarType::Bool: return py::bool_(v.get<bool>());
-        case VarType::I16: return py::int_(v.get<std::int16_t>());
-        case VarType::I32: return py::int_(v.get<std::int32_t>());
-        case VarType::F64: return py::float_(v.get<double>());
-        case VarType::Text: return text_to_python(v.get<Text>());
+        case VarType::Missing:
+            return py::none();
+        case VarType::Bool:
+            return py::bool_(v.get<bool>());
+        case VarType::I16:
+            return py::int_(v.get<std::int16_t>());
+        case VarType::I32:
+            return py::int_(v.get<std::int32_t>());
+        case VarType::F64:
+            return py::float_(v.get<double>());
+        case VarType::Text:
+            return text_to_python(v.get<Text>());
         case VarType::Bytes: {
             const Bytes& b = v.get<Bytes>();
             return py::bytes(reinterpret_cast<const char*>(b.data()), b.size());
@@ -324,8 +331,8 @@ void with_object(const ObjectRef& obj, F&& work, std::optional<Error>& failure) 
 // Calls a member: plain values by value; Ref boxes and bytearrays by reference, written back
 // whether the call returns or fails (a bytearray in place, when the member leaves a byte array
 // in it). The interpreter lock is released while the library works.
-py::object invoke(const ObjectRef& obj, const std::string& member, MemberKind kind,
-                  py::args args, py::kwargs kwargs) {
+py::object invoke(const ObjectRef& obj, const std::string& member, MemberKind kind, py::args args,
+                  py::kwargs kwargs) {
     const std::size_t n = args.size() + (kwargs ? kwargs.size() : 0);
     std::vector<py::object> sources;
     std::vector<std::string> names;
@@ -354,7 +361,8 @@ py::object invoke(const ObjectRef& obj, const std::string& member, MemberKind ki
     Variant result;
     std::optional<Error> failure;
     pending = PendingException{};
-    with_object(obj, [&] { result = obj->invoke(member, kind, refs); }, failure);
+    with_object(
+        obj, [&] { result = obj->invoke(member, kind, refs); }, failure);
     for (std::size_t i = 0; i < n; ++i) {
         if (!write_back[i]) continue;
         if (of_type(sources[i], ref_type)) {
@@ -442,14 +450,16 @@ PYBIND11_MODULE(ombrak10, m) {
         .def(py::init([](py::object value) { return Ref{std::move(value)}; }),
              py::arg("value") = py::none())
         .def_readwrite("value", &Ref::value)
-        .def("__repr__", [](const Ref& r) { return "Ref(" + py::repr(r.value).cast<std::string>() + ")"; });
+        .def("__repr__",
+             [](const Ref& r) { return "Ref(" + py::repr(r.value).cast<std::string>() + ")"; });
 
     py::class_<MissingTag>(m, "_Missing", py::is_final()).def("__repr__", [](const MissingTag&) {
         return "ombrak10.MISSING";
     });
     m.attr("MISSING") = py::cast(MissingTag{});
 
-    py::class_<Bound>(m, "Member", py::is_final(), "A member of a library object; call it to call the member.")
+    py::class_<Bound>(m, "Member", py::is_final(),
+                      "A member of a library object; call it to call the member.")
         .def("__call__",
              [](const Bound& b, py::args args, py::kwargs kwargs) {
                  return invoke(b.obj, b.member, b.kind, std::move(args), std::move(kwargs));
@@ -488,14 +498,15 @@ PYBIND11_MODULE(ombrak10, m) {
         .def("__setattr__",
              [](const Dynamic& d, const std::string& name, py::object value) {
                  const ClassInfo* info = d.ref->class_info();
-                 const bool object =
-                     value.is_none() || to_variant(value).type() == VarType::Object;
+                 const bool object = value.is_none() || to_variant(value).type() == VarType::Object;
                  MemberKind kind = object ? MemberKind::Set : MemberKind::Let;
                  if (info) {
                      const MemberInfo* set = info->find(name, MemberKind::Set);
                      const MemberInfo* let = info->find(name, MemberKind::Let);
-                     if (!set && !let) throw py::attribute_error(info->name + " has no property " + name);
-                     if (!(kind == MemberKind::Set ? set : let)) kind = set ? MemberKind::Set : MemberKind::Let;
+                     if (!set && !let)
+                         throw py::attribute_error(info->name + " has no property " + name);
+                     if (!(kind == MemberKind::Set ? set : let))
+                         kind = set ? MemberKind::Set : MemberKind::Let;
                  }
                  // None assigned through a property set is Nothing.
                  py::args args = py::make_tuple(value);
@@ -513,7 +524,8 @@ PYBIND11_MODULE(ombrak10, m) {
                  names.append("disconnect");
                  return names;
              })
-        .def_property_readonly("__doc__", [](const Dynamic& d) { return class_doc(d.ref->class_info()); })
+        .def_property_readonly("__doc__",
+                               [](const Dynamic& d) { return class_doc(d.ref->class_info()); })
         .def(
             "connect",
             [](Dynamic& d, py::object sink) {
@@ -522,7 +534,8 @@ PYBIND11_MODULE(ombrak10, m) {
                     throw py::type_error("a sink is a callable or an object with methods");
                 const ObjectRef host = as.get<ObjectRef>();
                 std::optional<Error> failure;
-                with_object(d.ref, [&] { d.ref->connect(host); }, failure);
+                with_object(
+                    d.ref, [&] { d.ref->connect(host); }, failure);
                 if (failure) raise_library_error(*failure);
                 d.sinks.emplace_back(sink, host);
             },
@@ -535,7 +548,8 @@ PYBIND11_MODULE(ombrak10, m) {
                 for (auto it = d.sinks.begin(); it != d.sinks.end(); ++it) {
                     if (!it->first.is(sink) && !it->first.equal(sink)) continue;
                     std::optional<Error> failure;
-                    with_object(d.ref, [&] { d.ref->disconnect(it->second); }, failure);
+                    with_object(
+                        d.ref, [&] { d.ref->disconnect(it->second); }, failure);
                     if (failure) raise_library_error(*failure);
                     d.sinks.erase(it);
                     return;

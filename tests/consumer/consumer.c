@@ -1,6 +1,5 @@
 /* A C program built with pkg-config against the installed library. */
 #include <ombrak10.h>
-
 #include <string.h>
 
 int main(void) {

@@ -233,34 +233,46 @@ def test_introspection_and_docstrings():
     assert e.value.number == 429
 
 
-def test_threads_call_and_receive_callbacks_at_once():
-    # Each thread compresses with a sink of its own while the others run: the module releases
-    # the interpreter lock during a call and takes it back for each callback.
+def run_threads(work, count=4):
+    """Runs work(seed) on `count` threads started together; returns what they raised."""
     failures = []
-    start = threading.Barrier(4)
+    start = threading.Barrier(count)
 
-    def work(seed):
+    def run(seed):
         try:
-            huffman = create("clsKvVeskEncDecHuffmanA")
-            seen = []
-            huffman.connect(lambda p: seen.append(p.value))
             start.wait()
-            for i in range(40):
-                data = bytearray(bytes((seed * 7 + i * 13 + k) % 251 for k in range(5000)))
-                original = bytes(data)
-                huffman.EncodeByte(data, len(data))
-                huffman.DecodeByte(data, len(data))
-                assert bytes(data) == original
-            assert seen.count(100) == 80
-        except Exception as e:  # reported below, with the thread it came from
+            work(seed)
+        except Exception as e:  # reported by the caller, with the thread it came from
             failures.append((seed, e))
 
-    threads = [threading.Thread(target=work, args=(s,)) for s in range(4)]
+    threads = [threading.Thread(target=run, args=(s,)) for s in range(count)]
     for t in threads:
         t.start()
     for t in threads:
         t.join()
-    assert failures == []
+    return failures
+
+
+def huffman_round_trips(huffman, seed, rounds):
+    for i in range(rounds):
+        data = bytearray(bytes((seed * 7 + i * 13 + k * k) % 251 for k in range(4000)))
+        original = bytes(data)
+        huffman.EncodeByte(data, len(data))
+        huffman.DecodeByte(data, len(data))
+        assert bytes(data) == original
+
+
+def test_threads_call_and_receive_callbacks_at_once():
+    # Each thread compresses with a sink of its own while the others run: the module releases
+    # the interpreter lock during a call and takes it back for each callback.
+    def work(seed):
+        huffman = create("clsKvVeskEncDecHuffmanA")
+        seen = []
+        huffman.connect(lambda p: seen.append(p.value))
+        huffman_round_trips(huffman, seed, 40)
+        assert seen.count(100) == 80
+
+    assert run_threads(work) == []
 
 
 def test_threads_sharing_one_object_take_turns():
@@ -271,30 +283,14 @@ def test_threads_sharing_one_object_take_turns():
     nested = []
     huffman.connect(lambda p: nested.append(b64.Encode64("x")) if p.value == 100 else None)
     huffman.connect(lambda p: huffman.BuddyObject)  # re-enters the object inside its own call
-    failures = []
-    start = threading.Barrier(4)
-
     tea = create("clsKvVeskEncDecTeaA")  # keeps the key of the last call
 
     def work(seed):
-        try:
-            start.wait()
-            key = "key of thread %d" % seed
-            for i in range(60):
-                data = bytearray(bytes((seed + i * 31 + k * k) % 241 for k in range(3000)))
-                original = bytes(data)
-                huffman.EncodeByte(data, len(data))
-                huffman.DecodeByte(data, len(data))
-                assert bytes(data) == original
-                text = "message %d from %d " % (i, seed) * 200
-                assert tea.DecryptString(tea.EncryptString(text, key), key) == text
-        except Exception as e:
-            failures.append((seed, e))
+        key = "key of thread %d" % seed
+        huffman_round_trips(huffman, seed, 60)
+        for i in range(60):
+            text = "message %d from %d " % (i, seed) * 200
+            assert tea.DecryptString(tea.EncryptString(text, key), key) == text
 
-    threads = [threading.Thread(target=work, args=(s,)) for s in range(4)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-    assert failures == []
+    assert run_threads(work) == []
     assert nested == ["eA=="] * 480
