@@ -132,10 +132,21 @@ py::object text_to_python(const Text& t) {
     return py::reinterpret_steal<py::object>(s);
 }
 
+// A bytes-like object's bytes in order. A memoryview may be strided, reversed or of wider items:
+// it is copied through bytes(), which reads it element by element.
 Bytes bytes_of(py::handle h) {
-    py::buffer_info info = py::reinterpret_borrow<py::buffer>(h).request();
-    const auto* p = static_cast<const std::uint8_t*>(info.ptr);
-    return Bytes(p, p + info.size * info.itemsize);
+    PyObject* o = h.ptr();
+    if (PyBytes_Check(o)) {
+        const auto* p = reinterpret_cast<const std::uint8_t*>(PyBytes_AS_STRING(o));
+        return Bytes(p, p + PyBytes_GET_SIZE(o));
+    }
+    if (PyByteArray_Check(o)) {
+        const auto* p = reinterpret_cast<const std::uint8_t*>(PyByteArray_AS_STRING(o));
+        return Bytes(p, p + PyByteArray_GET_SIZE(o));
+    }
+    py::object copy = py::reinterpret_steal<py::object>(PyBytes_FromObject(o));
+    if (!copy) throw py::error_already_set();
+    return bytes_of(copy);
 }
 
 // A library object as Python sees it.

@@ -1,5 +1,6 @@
 """The Python module: calls by name, values across the boundary, write-backs, events, buddies,
 errors and threads."""
+import array
 import gc
 import threading
 import weakref
@@ -66,6 +67,11 @@ def test_by_reference_arguments_come_back():
     assert len(data) > 14 and data != bytearray(b"attack at dawn")
     tea.DecryptByte(data, key)
     assert data == bytearray(b"attack at dawn")
+    b64 = create("clsKvVeskEncDecBase64A")
+    view = memoryview(b"0123456789")
+    assert b64.DecodeArray64(b64.EncodeArray64(view[::-2])) == b"97531"  # strided, reversed
+    wide = memoryview(array.array("H", [0x4241, 0x4443]))
+    assert b64.DecodeArray64(b64.EncodeArray64(wide)) == wide.tobytes()
     frozen = b"attack at dawn"
     tea.EncryptByte(frozen, "secret")  # bytes are passed by value
     assert frozen == b"attack at dawn"
