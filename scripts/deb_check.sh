@@ -20,6 +20,7 @@ fi
 
 root=$(mktemp -d "$here/build-deb/check.XXXXXX")
 cleanup() {
+  $sudo umount "$root/dev/pts" 2>/dev/null || true
   $sudo umount "$root/proc" 2>/dev/null || true
   $sudo rm -rf "$root"
 }
@@ -28,6 +29,8 @@ $sudo cp -a "$base/." "$root/"
 $sudo cp /etc/resolv.conf "$root/etc/resolv.conf"
 $sudo cp "$deb" "$root/tmp/"
 $sudo mount -t proc proc "$root/proc"
+$sudo mkdir -p "$root/dev/pts"
+$sudo mount -t devpts devpts "$root/dev/pts" 2>/dev/null || true  # apt logs to a terminal
 in_root() { $sudo chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "$@"; }
 
 in_root sh -c 'test ! -e /usr/bin/python3 && echo "deb-check: the base system has no python3"'
