@@ -448,6 +448,10 @@ PYBIND11_MODULE(ombrak10, m) {
         "box and a bytearray, which go by reference: the call writes what the member leaves in "
         "them back (a bytearray in place). Library errors raise LibraryError.";
 
+    m.attr("__version__") = std::to_string(LibraryVersion::major) + "." +
+                            std::to_string(LibraryVersion::minor) + "." +
+                            std::to_string(LibraryVersion::revision);
+
     library_error = PyErr_NewExceptionWithDoc(
         "ombrak10.LibraryError",
         "An error of the library, with its number, source and description.", PyExc_Exception,

@@ -221,6 +221,8 @@ def test_library_error_with_its_own_source():
 
 
 def test_introspection_and_docstrings():
+    root = create("clsKvOmbrak10").GetProStdProperties
+    assert ombrak10.__version__ == "%d.%d.%d" % (root.Major, root.Minor, root.Revision)
     names = ombrak10.classes()
     assert "Ombrak10.clsKvVeskEncDecHuffmanA" in names
     assert "KvTessel10.clsKvtsErrorHandlerA" in names
