@@ -181,12 +181,7 @@ class PythonObject final : public Object {
         try {
             return call(member, kind, args);
         } catch (py::error_already_set& e) {
-            if (e.matches(library_error)) {
-                py::object v = e.value();
-                throw Error(v.attr("number").cast<std::int32_t>(),
-                            py::str(v.attr("source")).cast<std::string>(),
-                            py::str(v.attr("description")).cast<std::string>());
-            }
+            if (e.matches(library_error)) throw error_of(e.value());
             Error as(kObjectErrorBase, py::str(e.type().attr("__name__")).cast<std::string>(),
                      py::str(e.value()).cast<std::string>());
             pending.exception.emplace(std::move(e));
@@ -196,6 +191,22 @@ class PythonObject final : public Object {
     }
 
   private:
+    // A LibraryError raised by Python code: its number, source and description, where set (a
+    // plain LibraryError("text") is the object-error base with the default source).
+    static Error error_of(const py::object& v) {
+        std::int32_t number = kObjectErrorBase;
+        py::object n = py::getattr(v, "number", py::none());
+        if (PyLong_Check(n.ptr())) {
+            int overflow = 0;
+            const long long x = PyLong_AsLongLongAndOverflow(n.ptr(), &overflow);
+            if (!overflow && x >= INT32_MIN && x <= INT32_MAX)
+                number = static_cast<std::int32_t>(x);
+        }
+        py::object source = py::getattr(v, "source", py::str(""));
+        py::object description = py::getattr(v, "description", py::str(v));
+        return Error(number, py::str(source), py::str(description));
+    }
+
     Variant call(std::string_view member, MemberKind kind, std::span<ArgRef> args) {
         const std::string name(member);
         py::object attr = find(name);
@@ -235,7 +246,9 @@ class PythonObject final : public Object {
 
     py::object find(const std::string& name) const {
         if (py::hasattr(target_, name.c_str())) return target_.attr(name.c_str());
-        for (py::handle n : py::reinterpret_steal<py::list>(PyObject_Dir(target_.ptr()))) {
+        PyObject* names = PyObject_Dir(target_.ptr());
+        if (!names) throw py::error_already_set();
+        for (py::handle n : py::reinterpret_steal<py::object>(names)) {
             const std::string candidate = py::str(n);
             if (iequals(candidate, name)) return target_.attr(n);
         }

@@ -178,6 +178,26 @@ def test_a_failing_callback_fails_the_call_and_keeps_the_array():
     )
     assert data == bytearray(b"abracadabra")
 
+    def refuse(percent):
+        raise LibraryError("refused")  # no number or source of its own
+
+    huffman.BuddyObject = refuse
+    with pytest.raises(LibraryError) as e:
+        huffman.EncodeByte(data, 11)
+    assert (e.value.number, e.value.source, e.value.description) == (
+        OBJECT_ERROR,
+        "Ombrak10",
+        "refused",
+    )
+
+    class Unlistable:  # the search for the method in another case fails
+        def __dir__(self):
+            raise RuntimeError("no listing")
+
+    huffman.BuddyObject = Unlistable()
+    with pytest.raises(RuntimeError, match="no listing"):
+        huffman.EncodeByte(data, 11)
+
     def broken(percent):
         raise ValueError("not a number")
 
