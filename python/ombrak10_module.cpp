@@ -258,6 +258,15 @@ class PythonObject final : public Object {
     py::object target_;
 };
 
+// True when to_variant makes an object reference of h (None and plain values do not).
+bool is_object(py::handle h) {
+    PyObject* o = h.ptr();
+    if (of_type(h, ref_type)) return is_object(h.cast<Ref&>().value);
+    return o != Py_None && !PyUnicode_Check(o) && !PyLong_Check(o) && !PyFloat_Check(o) &&
+           !PyBytes_Check(o) && !PyByteArray_Check(o) && !PyMemoryView_Check(o) &&
+           !of_type(h, missing_type);
+}
+
 Variant to_variant(py::handle h) {
     PyObject* o = h.ptr();
     if (o == Py_None) return Variant();
@@ -335,6 +344,16 @@ std::shared_ptr<std::recursive_mutex> call_lock(const ObjectRef& obj) {
         slot = lock;
     }
     return lock;
+}
+
+// Runs `work`, raising a library failure as LibraryError.
+template <class F>
+auto translated(F&& work) {
+    try {
+        return work();
+    } catch (...) {
+        raise_library_error(current_error());
+    }
 }
 
 // Runs `work` on a library object without the interpreter lock and holding the object's call
@@ -526,7 +545,7 @@ PYBIND11_MODULE(ombrak10, m) {
         .def("__setattr__",
              [](const Dynamic& d, const std::string& name, py::object value) {
                  const ClassInfo* info = d.ref->class_info();
-                 const bool object = value.is_none() || to_variant(value).type() == VarType::Object;
+                 const bool object = value.is_none() || is_object(value);
                  MemberKind kind = object ? MemberKind::Set : MemberKind::Let;
                  if (info) {
                      const MemberInfo* set = info->find(name, MemberKind::Set);
@@ -601,11 +620,7 @@ PYBIND11_MODULE(ombrak10, m) {
     m.def(
         "create",
         [](const std::string& progid) {
-            try {
-                return Dynamic{create_object(progid), {}};
-            } catch (...) {
-                raise_library_error(current_error());
-            }
+            return translated([&] { return Dynamic{create_object(progid), {}}; });
         },
         py::arg("progid"),
         "Creates an object by programmatic name (case-insensitive), e.g. "
@@ -639,15 +654,11 @@ PYBIND11_MODULE(ombrak10, m) {
         "describe",
         [](std::optional<std::string> name) {
             if (!name) return json_loads(type_library_json());
-            const auto entry = find_entry(*name);
-            if (!entry || !entry->info) {
-                try {
-                    raise_runtime(RuntimeError::CannotCreateObject);
-                } catch (const Error& e) {
-                    raise_library_error(e);
-                }
-            }
-            return json_loads(class_json(*entry->info, entry->progid));
+            return json_loads(translated([&] {
+                const auto entry = find_entry(*name);
+                if (!entry || !entry->info) raise_runtime(RuntimeError::CannotCreateObject);
+                return class_json(*entry->info, entry->progid);
+            }));
         },
         py::arg("name") = py::none(),
         "A class's description (members in interface order, parameters, event) as a dict; "
